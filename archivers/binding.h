@@ -1,0 +1,30 @@
+#pragma once
+// Binding of archive formats to archiver DLLs: loading on first use, the
+// version gate on zip32j.dll, calling command exports, releasing everything.
+#include "engine/converter_context.h"
+#include <cstdint>
+#include <string>
+
+// Archiver DLL convention: command export and 16-bit version export.
+typedef int (WINAPI* ArchiverCommandProc)(HWND owner, LPCSTR commandLine, LPSTR output, DWORD outputSize);
+typedef WORD (WINAPI* ArchiverVersionProc)(void);
+
+// Process-wide answer of zip32j.dll's ZipGetVersion; 1000 = not asked yet.
+extern uint16_t zip32jVersion;
+
+// Module handle of the DLL serving `format`, loaded on first use; null on
+// failure (after the load message when showErrors is set).
+HMODULE loadArchiver(ConverterContext& ctx, ArchiveFormat format, bool showErrors);
+
+// Releases every loaded archiver DLL in table order and nulls its handle.
+void unloadArchivers(ConverterContext& ctx);
+
+// Resolves `exportName` on `module` (at every call, never cached), clears
+// outputBuffer and calls it with ownerWindow, the command line and the
+// 32768-byte buffer. True only when the export exists and returned 0.
+bool runArchiverCommand(ConverterContext& ctx, HMODULE module, const char* exportName,
+                        const std::string& commandLine);
+
+// The command export name of the DLL serving `format` ("Unlha", "Tar", ...),
+// or null for formats without one (ACE, combinations).
+const char* commandExportName(ArchiveFormat format);

@@ -1,0 +1,5 @@
+#include "engine/converter_context.h"
+ConverterContext* currentContext = nullptr;
+ConverterContext::ConverterContext() {}
+ConverterContext::~ConverterContext() {}
+void probeArchivers(ConverterContext&) {}

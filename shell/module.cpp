@@ -1,0 +1,3 @@
+#include "shell/module.h"
+
+HINSTANCE moduleInstance = nullptr;
