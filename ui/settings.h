@@ -2,6 +2,8 @@
 // Per-user settings under HKEY_CURRENT_USER "Software\Kesta\Veltrox\".
 #include "engine/converter_context.h"
 #include <cstddef>
+#include <string>
+#include <vector>
 
 int32_t readDword(const char* subKey, const char* valueName, int32_t defaultValue);
 bool writeDword(const char* subKey, const char* valueName, int32_t value);
@@ -11,3 +13,16 @@ bool writeString(const char* subKey, const char* valueName, const char* text);
 
 // Fills the settings record of the context from the registry, with defaults.
 void loadSettings(ConverterContext& ctx);
+
+// Size of a string read back from the registry, NUL included.
+const size_t SETTINGS_STRING_SIZE = 260;
+// Entries kept in the destination history.
+const size_t FOLDER_HISTORY_MAX = 20;
+
+// Destination history "FolderHist" "1".."20", most recent first; ends at the
+// first entry that is missing, empty or too long.
+std::vector<std::string> loadFolderHistory();
+// Moves `accepted` to the front of `history` (an entry equal to it without
+// regard to case is removed first), drops entries beyond 20 and writes the
+// list as "1".."n". Values above n are left alone.
+void saveFolderHistory(std::vector<std::string>& history, const std::string& accepted);

@@ -1,0 +1,415 @@
+// Conversion dialog 102: destination (typed, from the history, browsed, or the
+// source archive's folder), target format, self-extraction and run options.
+// It works on currentContext and stores the choices on OK.
+#include "ui/conversion_dialog.h"
+#include "ui/dialogs.h"
+#include "ui/about_dialog.h"
+#include "ui/option_dialogs.h"
+#include "ui/settings.h"
+#include "ui/resources/resource.h"
+#include "engine/converter_context.h"
+#include "engine/paths.h"
+#include "shell/module.h"
+#include <shlobj.h>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char OPTION[] = "option";
+const char CAPTION[] = "Veltrox.dll";
+
+struct FormatButton {
+    ArchiveFormat format;
+    int id;
+};
+
+const FormatButton FORMAT_BUTTONS[] = {
+    {FMT_LZH, IDC_CONV_LZH},   {FMT_ZIP, IDC_CONV_ZIP}, {FMT_CAB, IDC_CONV_CAB}, {FMT_TAR, IDC_CONV_TAR},
+    {FMT_TARGZ, IDC_CONV_TARGZ}, {FMT_TARBZ2, IDC_CONV_TARBZ2}, {FMT_BZA, IDC_CONV_BZA}, {FMT_GZA, IDC_CONV_GZA},
+    {FMT_GCA, IDC_CONV_GCA},   {FMT_YZ1, IDC_CONV_YZ1}, {FMT_7Z, IDC_CONV_7Z},
+};
+
+// Targets for which a self-extracting archive can be made.
+bool offersSfx(ArchiveFormat format) {
+    return (format & (FMT_LZH | FMT_ZIP | FMT_CAB | FMT_BZA | FMT_GZA | FMT_YZ1 | FMT_7Z)) != 0 &&
+           (format & (format - 1)) == 0;
+}
+
+void enable(HWND dialog, int id, bool on) {
+    EnableWindow(GetDlgItem(dialog, id), on ? TRUE : FALSE);
+}
+
+bool isChecked(HWND dialog, int id) {
+    return IsDlgButtonChecked(dialog, id) == BST_CHECKED;
+}
+
+bool sfx32guiInstalled() {
+    char path[MAX_PATH];
+    return SearchPathA(nullptr, "sfx32gui.dat", nullptr, MAX_PATH, path, nullptr) != 0;
+}
+
+std::string windowText(HWND window) {
+    int length = GetWindowTextLengthA(window);
+    if (length <= 0) return std::string();
+    std::string text(static_cast<size_t>(length) + 1, '\0');
+    int got = GetWindowTextA(window, &text[0], length + 1);
+    text.resize(got > 0 ? static_cast<size_t>(got) : 0);
+    return text;
+}
+
+std::vector<std::string> comboEntries(HWND combo) {
+    std::vector<std::string> entries;
+    LRESULT count = SendMessageA(combo, CB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; ++i) {
+        LRESULT length = SendMessageA(combo, CB_GETLBTEXTLEN, i, 0);
+        if (length < 0) continue;
+        std::string entry(static_cast<size_t>(length) + 1, '\0');
+        SendMessageA(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(&entry[0]));
+        entry.resize(strlen(entry.c_str()));
+        entries.push_back(entry);
+    }
+    return entries;
+}
+
+bool endsInBackslash(const std::string& path) {
+    return !path.empty() && findLastBackslash(path.c_str()) == path.size() - 1;
+}
+
+void initDialog(HWND dialog) {
+    ConverterContext& ctx = *currentContext;
+    ctx.ownerWindow = GetParent(dialog);
+
+    HWND combo = GetDlgItem(dialog, IDC_CONV_DEST);
+    std::vector<std::string> history = loadFolderHistory();
+    for (const std::string& entry : history)
+        SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.c_str()));
+
+    if (ctx.fCurrent != 0 || history.empty()) {
+        SetWindowTextA(combo, ctx.sourceFolder);
+        if (ctx.fCurrent == -1) {
+            // Searched folders have no single source folder.
+            ctx.fCurrent = 0;
+            enable(dialog, IDC_CONV_SAME_PLACE, false);
+        } else if (ctx.fCurrent == 1) {
+            CheckDlgButton(dialog, IDC_CONV_SAME_PLACE, BST_CHECKED);
+        }
+    } else {
+        SendMessageA(combo, CB_SETCURSEL, 0, 0);
+    }
+
+    if (ctx.fAfterDel) CheckDlgButton(dialog, IDC_CONV_AFTER_DEL, BST_CHECKED);
+    if (ctx.notConvSfx) CheckDlgButton(dialog, IDC_CONV_SKIP_SFX, BST_CHECKED);
+
+    if (!(ctx.formats & FMT_7Z)) enable(dialog, IDC_CONV_USE_7ZIP, false);
+    else if (ctx.fUse7ZipLib) CheckDlgButton(dialog, IDC_CONV_USE_7ZIP, BST_CHECKED);
+
+    ArchiveFormat preselected = FMT_LZH;
+    if (ctx.saveConvertType) {
+        CheckDlgButton(dialog, IDC_CONV_SAVE_TYPE, BST_CHECKED);
+        preselected = static_cast<ArchiveFormat>(readDword(OPTION, "ConvertType", FMT_LZH));
+    }
+
+    if (ctx.askSameConvert) CheckDlgButton(dialog, IDC_CONV_NO_SAME_ASK, BST_CHECKED);
+    if (ctx.sameTime) CheckDlgButton(dialog, IDC_CONV_SAME_TIME, BST_CHECKED);
+    if (ctx.sort) CheckDlgButton(dialog, IDC_CONV_SORT, BST_CHECKED);
+
+    uint32_t mask = ctx.formats;
+    if (mask & FMT_7Z) {
+        enable(dialog, IDC_CONV_7Z, true);
+        if (preselected == FMT_7Z) enable(dialog, IDC_CONV_SORT, false);
+    }
+    if (mask & FMT_YZ1) {
+        enable(dialog, IDC_CONV_YZ1, true);
+        if (preselected == FMT_YZ1) enable(dialog, IDC_CONV_SORT, false);
+    }
+    if (mask & FMT_GCA) enable(dialog, IDC_CONV_GCA, true);
+    if (mask & (FMT_BZA | FMT_GZA)) {
+        enable(dialog, IDC_CONV_BZA, true);
+        enable(dialog, IDC_CONV_GZA, true);
+    }
+    if (mask & FMT_TARBZ2) enable(dialog, IDC_CONV_TARBZ2, true);
+    if (mask & FMT_TAR) {
+        enable(dialog, IDC_CONV_TAR, true);
+        enable(dialog, IDC_CONV_TARGZ, true);
+    }
+    if (mask & FMT_ZIP) enable(dialog, IDC_CONV_ZIP, true);
+    if (mask & FMT_CAB) enable(dialog, IDC_CONV_CAB, true);
+    if (mask & FMT_LZH) enable(dialog, IDC_CONV_LZH, true);
+
+    // A remembered format whose DLL is gone stays the target, with no button checked.
+    for (const FormatButton& button : FORMAT_BUTTONS) {
+        if (button.format == preselected && IsWindowEnabled(GetDlgItem(dialog, button.id)))
+            CheckDlgButton(dialog, button.id, BST_CHECKED);
+    }
+    ctx.formats = preselected;
+    if (offersSfx(preselected)) enable(dialog, IDC_CONV_SFX, true);
+
+    if (ctx.ownerWindow) {
+        RECT owner, self;
+        GetWindowRect(ctx.ownerWindow, &owner);
+        GetWindowRect(dialog, &self);
+        int x = owner.left + (owner.right - owner.left) / 2 - (self.right - self.left) / 2;
+        int y = owner.top + (owner.bottom - owner.top) / 2 - (self.bottom - self.top) / 2;
+        SetWindowPos(dialog, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_SHOWWINDOW);
+    }
+}
+
+void chooseFormat(HWND dialog, ArchiveFormat format) {
+    ConverterContext& ctx = *currentContext;
+    ctx.formats = format;
+    bool sfx = offersSfx(format);
+    bool sort = true;
+    switch (format) {
+    case FMT_ZIP:
+        // The ZIP self-extractor needs sfx32gui.dat; 7-zip32.dll packs unsorted.
+        sfx = sfx32guiInstalled();
+        sort = !isChecked(dialog, IDC_CONV_USE_7ZIP);
+        break;
+    case FMT_GCA:
+    case FMT_YZ1:
+    case FMT_7Z:
+        sort = false;
+        break;
+    default:
+        break;
+    }
+    enable(dialog, IDC_CONV_SFX, sfx);
+    enable(dialog, IDC_CONV_SORT, sort);
+}
+
+void showError(HWND owner, const char* text) {
+    MessageBoxA(owner, text, CAPTION, MB_OK | MB_ICONERROR);
+}
+
+void browse(HWND dialog) {
+    ConverterContext& ctx = *currentContext;
+    HWND combo = GetDlgItem(dialog, IDC_CONV_DEST);
+    std::string typed = windowText(combo);
+    // A text too long for the destination buffer is not a folder the browser
+    // could open at; it starts at its default instead.
+    if (!copyBounded(ctx.destFolder, sizeof ctx.destFolder, typed.c_str())) ctx.destFolder[0] = '\0';
+    char initial[sizeof ctx.destFolder];
+    memcpy(initial, ctx.destFolder, sizeof initial);
+    if (browseForFolder(dialog, "フォルダを選択してください。", ctx.destFolder, initial))
+        SetWindowTextA(combo, ctx.destFolder);
+}
+
+// OK: returns true when the dialog may end.
+bool accept(HWND dialog) {
+    ConverterContext& ctx = *currentContext;
+    HWND combo = GetDlgItem(dialog, IDC_CONV_DEST);
+    std::string typed = windowText(combo);
+    if (typed.empty()) {
+        showError(dialog, "変換先のフォルダを指定してください。");
+        return false;
+    }
+    // The destination is kept with a trailing backslash in 260 bytes; a longer
+    // one is refused rather than cut.
+    size_t needed = typed.size() + (endsInBackslash(typed) ? 0 : 1) + 1;
+    if (needed > sizeof ctx.destFolder) {
+        showError(dialog, "変換先のフォルダ名が長すぎます。");
+        return false;
+    }
+    memcpy(ctx.destFolder, typed.c_str(), typed.size() + 1);
+    if (!confirmAndCreateFolder(ctx.destFolder)) return false;
+
+    std::vector<std::string> history = comboEntries(combo);
+    saveFolderHistory(history, typed);
+
+    addTrailingBackslash(ctx.destFolder, sizeof ctx.destFolder);
+
+    if (!offersSfx(ctx.formats)) ctx.sfxMode = 0;
+    if (ctx.sfxMode != 0 && ctx.formats == FMT_7Z) ctx.sfxMode = readDword(OPTION, "7Zip-SfxMode", 2);
+
+    writeDword(OPTION, "fCurrent", ctx.fCurrent);
+    writeDword(OPTION, "fAfterDel", ctx.fAfterDel);
+    writeDword(OPTION, "SaveConvertType", ctx.saveConvertType);
+    writeDword(OPTION, "ConvertType", static_cast<int32_t>(ctx.formats));
+    writeDword(OPTION, "AskSameConvert", ctx.askSameConvert);
+
+    ctx.sameTime = isChecked(dialog, IDC_CONV_SAME_TIME) ? 1 : 0;
+    writeDword(OPTION, "SameTime", ctx.sameTime);
+
+    // fUse7ZipLib is still as it was when the dialog opened: a ZIP made by
+    // 7-zip32.dll is not packed from a sorted list, whatever the box says.
+    if (!IsWindowEnabled(GetDlgItem(dialog, IDC_CONV_SORT)) || (ctx.fUse7ZipLib != 0 && ctx.formats == FMT_ZIP)) {
+        ctx.sort = 0;
+    } else {
+        ctx.sort = isChecked(dialog, IDC_CONV_SORT) ? 1 : 0;
+        writeDword(OPTION, "Sort", ctx.sort);
+    }
+
+    if (isChecked(dialog, IDC_CONV_USE_7ZIP)) ctx.fUse7ZipLib |= 3;
+    else ctx.fUse7ZipLib = 0;
+    writeDword(OPTION, "fUse7ZipLib", ctx.fUse7ZipLib ? 1 : 0);
+
+    ctx.notConvSfx = isChecked(dialog, IDC_CONV_SKIP_SFX) ? 1 : 0;
+    writeDword(OPTION, "NotConvSfx", ctx.notConvSfx);
+    return true;
+}
+
+INT_PTR command(HWND dialog, WPARAM wParam) {
+    ConverterContext& ctx = *currentContext;
+    for (const FormatButton& button : FORMAT_BUTTONS) {
+        if (wParam == static_cast<WPARAM>(button.id)) {
+            chooseFormat(dialog, button.format);
+            return TRUE;
+        }
+    }
+    switch (wParam) {
+    case IDC_CONV_SFX:
+        ctx.sfxMode = !ctx.sfxMode;
+        return TRUE;
+    case IDC_CONV_SAME_PLACE:
+        ctx.fCurrent = !ctx.fCurrent;
+        if (ctx.fCurrent == 1) SetDlgItemTextA(dialog, IDC_CONV_DEST, ctx.sourceFolder);
+        return TRUE;
+    case IDC_CONV_AFTER_DEL:
+        ctx.fAfterDel = !ctx.fAfterDel;
+        return FALSE;
+    case IDC_CONV_SAVE_TYPE:
+        ctx.saveConvertType = !ctx.saveConvertType;
+        return FALSE;
+    case IDC_CONV_NO_SAME_ASK:
+        ctx.askSameConvert = !ctx.askSameConvert;
+        return FALSE;
+    case IDC_CONV_USE_7ZIP:
+        if (isChecked(dialog, IDC_CONV_ZIP)) enable(dialog, IDC_CONV_SORT, !isChecked(dialog, IDC_CONV_USE_7ZIP));
+        return FALSE;
+    case IDC_CONV_SETTINGS:
+        if (ctx.formats == FMT_TAR) {
+            MessageBoxA(dialog, "TARファイルは無圧縮でアーカイブします。", "Veltrox", MB_OK | MB_ICONWARNING);
+            return TRUE;
+        }
+        return showOptionDialogFor(dialog, ctx.formats) ? TRUE : FALSE;
+    case IDC_CONV_BROWSE:
+        browse(dialog);
+        return TRUE;
+    case IDC_CONV_ABOUT:
+        showAboutDialog(dialog);
+        return TRUE;
+    case IDCANCEL:
+        EndDialog(dialog, -1);
+        return TRUE;
+    case IDOK:
+        if (!accept(dialog)) return FALSE;
+        EndDialog(dialog, 0);
+        return TRUE;
+    }
+    return FALSE;
+}
+
+INT_PTR CALLBACK conversionProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_INITDIALOG:
+        initDialog(dialog);
+        return TRUE;
+    case WM_COMMAND:
+        return command(dialog, wParam);
+    case WM_MOVE:
+        // Let the window under the moved dialog repaint at once.
+        if (currentContext->ownerWindow) UpdateWindow(currentContext->ownerWindow);
+        return TRUE;
+    case WM_DROPFILES:
+        MessageBoxA(dialog, "WM_DROPFILES", nullptr, MB_OK);
+        DragFinish(reinterpret_cast<HDROP>(wParam));
+        return TRUE;
+    }
+    return FALSE;
+}
+
+int CALLBACK browseCallback(HWND window, UINT message, LPARAM, LPARAM data) {
+    if (message == BFFM_INITIALIZED) SendMessageA(window, BFFM_SETSELECTIONA, TRUE, data);
+    return 0;
+}
+
+std::string toAnsi(const std::wstring& wide) {
+    if (wide.empty()) return std::string();
+    int length = WideCharToMultiByte(CP_ACP, 0, wide.c_str(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
+    std::string text(static_cast<size_t>(length), '\0');
+    WideCharToMultiByte(CP_ACP, 0, wide.c_str(), static_cast<int>(wide.size()), &text[0], length, nullptr, nullptr);
+    return text;
+}
+
+}  // namespace
+
+INT_PTR showConversionDialog(HWND owner) {
+    initCommonControls();
+    return DialogBoxParamA(moduleInstance, MAKEINTRESOURCEA(IDD_CONVERT), owner, conversionProc, 0);
+}
+
+bool browseForFolder(HWND owner, const char* title, char* result, const char* initialFolder) {
+    IMalloc* allocator = nullptr;
+    if (FAILED(SHGetMalloc(&allocator)) || !allocator) return false;
+    char* displayName = static_cast<char*>(allocator->Alloc(MAX_PATH));
+    if (!displayName) {
+        allocator->Release();
+        return false;
+    }
+    char initial[MAX_PATH] = "";
+    copyBounded(initial, sizeof initial, initialFolder ? initialFolder : "");
+
+    BROWSEINFOA info;
+    memset(&info, 0, sizeof info);
+    info.hwndOwner = owner;
+    info.pidlRoot = nullptr;
+    info.pszDisplayName = displayName;
+    info.lpszTitle = title;
+    info.ulFlags = BIF_RETURNONLYFSDIRS;
+    info.lpfn = browseCallback;
+    info.lParam = reinterpret_cast<LPARAM>(initial);
+
+    bool picked = false;
+    LPITEMIDLIST item = SHBrowseForFolderA(&info);
+    if (item) {
+        char path[MAX_PATH] = "";
+        if (SHGetPathFromIDListA(item, path)) picked = copyBounded(result, MAX_PATH, path);
+        allocator->Free(item);
+    }
+    allocator->Free(displayName);
+    allocator->Release();
+    return picked;
+}
+
+bool confirmAndCreateFolder(const char* path) {
+    wchar_t converted[520];
+    int length = MultiByteToWideChar(CP_ACP, 0, path, -1, converted, 520);
+    if (length <= 0) return false;
+    std::wstring text(converted);
+
+    // Position of the first separator after the root.
+    size_t separator;
+    if (text.size() >= 3 && text[1] == L':' && text[2] == L'\\') {
+        separator = 2;
+    } else if (text.size() >= 8 && text[0] == L'\\' && text[1] == L'\\') {
+        size_t afterServer = text.find(L'\\', 2);
+        if (afterServer == std::wstring::npos) return false;
+        separator = text.find(L'\\', afterServer + 1);
+        if (separator == std::wstring::npos) return false;
+    } else {
+        return false;
+    }
+    if (text.back() != L'\\') text += L'\\';
+
+    std::wstring prefix;
+    size_t start = 0;
+    while (separator != std::wstring::npos) {
+        prefix += text.substr(start, separator - start);
+        prefix += L'\\';
+        std::string folder = toAnsi(prefix);
+        if (GetFileAttributesA(folder.c_str()) == INVALID_FILE_ATTRIBUTES) {
+            if (MessageBoxA(nullptr, "指定した変換先フォルダは存在しません。\nフォルダを作成しますか？", CAPTION,
+                            MB_YESNO | MB_ICONQUESTION) != IDYES)
+                return false;
+            if (!CreateDirectoryA(folder.c_str(), nullptr)) {
+                MessageBoxA(nullptr, "フォルダを作成できません。", CAPTION, MB_OK | MB_ICONERROR);
+                return false;
+            }
+        }
+        start = separator + 1;
+        separator = text.find(L'\\', start);
+    }
+    return true;
+}
