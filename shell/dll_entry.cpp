@@ -1,8 +1,24 @@
 // Entry points of Veltrox.dll.
 #include <windows.h>
+#include "shell/com_server.h"
 #include "shell/module.h"
+#include "shell/uninstall.h"
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     if (reason == DLL_PROCESS_ATTACH) moduleInstance = instance;
     return TRUE;
+}
+
+extern "C" HRESULT WINAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, void** ppv) {
+    return getClassObject(rclsid, riid, ppv);
+}
+
+extern "C" HRESULT WINAPI DllCanUnloadNow() { return canUnloadNow(); }
+
+extern "C" void CALLBACK Uninstall(HWND window, HINSTANCE, LPSTR commandLine, int) {
+    try {
+        runUninstall(window, commandLine);
+    } catch (...) {
+        // Nothing escapes into the rundll program.
+    }
 }

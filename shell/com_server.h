@@ -1,0 +1,21 @@
+#pragma once
+// The in-process COM server: the drop-handler class, its class factory and
+// the module-wide object count that decides whether the module may unload.
+#include <windows.h>
+#include <shlobj.h>
+
+// Class identifier of the drop handler {6F3C2A81-4B7D-4E19-9A52-3D8E1C07B4F6}.
+extern const CLSID CLSID_VeltroxDropHandler;
+
+// Factories and drop handlers alive in this process (plain counter: all
+// objects live on the thread that created them).
+extern LONG liveObjectCount;
+
+// The bodies of DllGetClassObject and DllCanUnloadNow.
+HRESULT getClassObject(REFCLSID rclsid, REFIID riid, void** ppv);
+HRESULT canUnloadNow();
+
+// One drop: context, gathering, conversion; the context is destroyed on
+// every way out and no exception escapes. Refuses (with a message) a second
+// drop while one is running in this process.
+void runDrop(IDataObject* dataObject);
