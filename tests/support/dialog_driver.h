@@ -70,24 +70,36 @@ public:
     bool screenshot(const std::string& name);
 
     // Waits for the script to end. Returns false (and adds a gtest failure)
-    // when a wait timed out or the script is still running after the timeout.
-    bool finish();
+    // when a wait timed out, the script is still running after the timeout, or
+    // an unexpected window appeared. reportFailure false: only the result.
+    bool finish(bool reportFailure = true);
 
     const std::vector<SeenWindow>& seenWindows() const { return seen_; }
     const SeenWindow& seen(size_t i) const { return seen_.at(i); }
     size_t seenCount() const { return seen_.size(); }
 
+    // Windows that appeared after the script ended; each was recorded and
+    // dismissed (Cancel / No / OK) and makes finish() fail.
+    const std::vector<SeenWindow>& unexpectedWindows() const { return unexpected_; }
+
 private:
     static DWORD WINAPI threadMain(LPVOID self);
+    bool checkUsable(const SeenWindow& w, int id, HWND* control);
+    void dismiss(const SeenWindow& w);
     Script script_;
     DWORD timeoutMs_;
     HANDLE thread_ = nullptr;
+    HANDLE stopEvent_ = nullptr;
+    volatile bool scriptDone_ = false;
     bool failed_ = false;
-    bool finished_ = false;
     std::vector<SeenWindow> seen_;
+    std::vector<SeenWindow> unexpected_;
     std::vector<HWND> met_;
     std::string failure_;
 };
+
+// Screenshot of the whole X screen into <build>/screenshots/<name>.png.
+bool takeScreenshot(const std::string& name);
 
 // Folder of the running test program (with trailing backslash) and the build
 // folder above it.
