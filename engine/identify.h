@@ -7,6 +7,10 @@
 // the file; never writes, never shows anything.
 ArchiveFormat identifyFormat(const char* path);
 
+// Format named by an extension of the source table (".lzh", ".gz", ...;
+// with its dot, case ignored), or FORMAT_UNKNOWN.
+ArchiveFormat formatByExtension(const char* extension);
+
 // Signature test on a window of at least 21 readable bytes.
 ArchiveFormat matchSignature(const unsigned char* window);
 

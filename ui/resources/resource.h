@@ -76,3 +76,8 @@
 #define IDC_ABOUT_FIRST_LINE        1034
 #define IDC_ABOUT_LAST_LINE         1047
 // ---- end of application icon, conversion, option and about dialogs ----
+
+// ---- folder question dialog 104 ----
+#define IDD_FOLDER_QUESTION         104
+#define IDC_FOLDER_SUBFOLDERS       1031
+// ---- end of folder question dialog 104 ----
