@@ -2,6 +2,7 @@
 // Resource and control ids of Veltrox.dll's dialogs, icons and version.
 // Shared by the resource script and the dialog procedures.
 
+
 // ---- application icon, conversion, option and about dialogs ----
 #define IDI_VELTROX                 101
 
@@ -81,3 +82,13 @@
 #define IDD_FOLDER_QUESTION         104
 #define IDC_FOLDER_SUBFOLDERS       1031
 // ---- end of folder question dialog 104 ----
+
+// ---- ACE progress dialog 1061 and password dialog 214 ----
+#define IDD_ACE_PROGRESS            1061
+#define IDC_ACE_PROGRESS_BAR        1140
+#define IDC_ACE_PROGRESS_TEXT       1144
+#define IDD_ACE_PASSWORD            214
+#define IDC_ACE_PASSWORD_PROMPT     1161
+#define IDC_ACE_PASSWORD_EDIT       1006
+#define IDI_ACE_PASSWORD            286
+// ---- end of ACE progress dialog 1061 and password dialog 214 ----
