@@ -1,0 +1,488 @@
+// Veltrox64.dll (the drop handler of 64-bit shells) and its hand-over to
+// VeltroxHost.exe. The COM behaviour must match Veltrox.dll's own handler;
+// the hand-over is checked with a recording Veltrox.dll beside the host that
+// writes down the drop sequence and the paths it receives.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <shlobj.h>
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <vector>
+#include "support/dialog_driver.h"
+#include "support/text.h"
+
+namespace {
+
+const CLSID dropHandlerClass = {
+    0x6f3c2a81, 0x4b7d, 0x4e19, {0x9a, 0x52, 0x3d, 0x8e, 0x1c, 0x07, 0xb4, 0xf6}};
+const char startFailure[] = "Veltrox の変換処理を開始できません。";
+void* const poison = reinterpret_cast<void*>(static_cast<INT_PTR>(0x1234));
+
+typedef HRESULT(WINAPI* GetClassObjectFunction)(REFCLSID, REFIID, void**);
+typedef HRESULT(WINAPI* CanUnloadNowFunction)();
+
+std::wstring stage;      // Veltrox64.dll, VeltroxHost.exe and the recording Veltrox.dll
+std::wstring tempFolder; // TMP of this process and of the host it starts
+GetClassObjectFunction getClassObject = nullptr;
+CanUnloadNowFunction canUnloadNow = nullptr;
+
+std::vector<std::wstring> filesIn(const std::wstring& folder) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW found;
+    HANDLE find = FindFirstFileW((folder + L"*").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE) return names;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
+    } while (FindNextFileW(find, &found));
+    FindClose(find);
+    return names;
+}
+
+void emptyFolder(const std::wstring& folder) {
+    for (const std::wstring& name : filesIn(folder)) DeleteFileW((folder + name).c_str());
+}
+
+// A data object that counts its references and offers CF_HDROP only when
+// given paths.
+class TestData : public IDataObject {
+public:
+    explicit TestData(std::vector<std::wstring> paths = {}) : paths_(std::move(paths)) {}
+    ULONG refs = 1;
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+        *ppv = nullptr;
+        if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_IDataObject)) return E_NOINTERFACE;
+        *ppv = this;
+        AddRef();
+        return S_OK;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++refs; }
+    STDMETHODIMP_(ULONG) Release() override { return --refs; }   // lives on the test's stack
+    STDMETHODIMP GetData(FORMATETC* format, STGMEDIUM* medium) override {
+        if (paths_.empty() || format->cfFormat != CF_HDROP) return DV_E_FORMATETC;
+        size_t chars = 1;
+        for (const std::wstring& p : paths_) chars += p.size() + 1;
+        HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + chars * sizeof(wchar_t));
+        DROPFILES* header = static_cast<DROPFILES*>(GlobalLock(memory));
+        header->pFiles = sizeof(DROPFILES);
+        header->fWide = TRUE;
+        wchar_t* out = reinterpret_cast<wchar_t*>(header + 1);
+        for (const std::wstring& p : paths_) {
+            memcpy(out, p.c_str(), (p.size() + 1) * sizeof(wchar_t));
+            out += p.size() + 1;
+        }
+        GlobalUnlock(memory);
+        medium->tymed = TYMED_HGLOBAL;
+        medium->hGlobal = memory;
+        medium->pUnkForRelease = nullptr;
+        return S_OK;
+    }
+    STDMETHODIMP GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
+    STDMETHODIMP QueryGetData(FORMATETC* f) override { return !paths_.empty() && f->cfFormat == CF_HDROP ? S_OK : DV_E_FORMATETC; }
+    STDMETHODIMP GetCanonicalFormatEtc(FORMATETC*, FORMATETC*) override { return E_NOTIMPL; }
+    STDMETHODIMP SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
+    STDMETHODIMP EnumFormatEtc(DWORD, IEnumFORMATETC**) override { return E_NOTIMPL; }
+    STDMETHODIMP DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override { return OLE_E_ADVISENOTSUPPORTED; }
+    STDMETHODIMP DUnadvise(DWORD) override { return OLE_E_ADVISENOTSUPPORTED; }
+    STDMETHODIMP EnumDAdvise(IEnumSTATDATA**) override { return OLE_E_ADVISENOTSUPPORTED; }
+
+private:
+    std::vector<std::wstring> paths_;
+};
+
+IClassFactory* newFactory() {
+    void* factory = poison;
+    EXPECT_EQ(getClassObject(dropHandlerClass, IID_IClassFactory, &factory), S_OK);
+    return static_cast<IClassFactory*>(factory);
+}
+
+IShellExtInit* newHandler() {
+    IClassFactory* factory = newFactory();
+    void* handler = poison;
+    EXPECT_EQ(factory->CreateInstance(nullptr, IID_IShellExtInit, &handler), S_OK);
+    factory->Release();
+    return static_cast<IShellExtInit*>(handler);
+}
+
+template <typename Interface>
+Interface* query(IUnknown* object, REFIID riid) {
+    void* result = poison;
+    EXPECT_EQ(object->QueryInterface(riid, &result), S_OK);
+    return static_cast<Interface*>(result);
+}
+
+class Shim64Test : public testing::Test {
+protected:
+    static void SetUpTestSuite() {
+#ifdef _WIN64
+        std::wstring build = toWide(buildFolder());
+        stage = build + L"shim64_stage\\";
+        tempFolder = build + L"shim64_tmp\\";
+        CreateDirectoryW(stage.c_str(), nullptr);
+        CreateDirectoryW(tempFolder.c_str(), nullptr);
+        emptyFolder(stage);
+        CopyFileW((build + L"bin\\Veltrox64.dll").c_str(), (stage + L"Veltrox64.dll").c_str(), FALSE);
+        CopyFileW((build + L"bin\\VeltroxHost.exe").c_str(), (stage + L"VeltroxHost.exe").c_str(), FALSE);
+        CopyFileW((build + L"recording_converter\\Veltrox.dll").c_str(), (stage + L"Veltrox.dll").c_str(), FALSE);
+        SetEnvironmentVariableW(L"TMP", tempFolder.c_str());
+        SetEnvironmentVariableW(L"TEMP", tempFolder.c_str());
+        HMODULE shim = LoadLibraryW((stage + L"Veltrox64.dll").c_str());
+        ASSERT_NE(shim, nullptr);
+        getClassObject = reinterpret_cast<GetClassObjectFunction>(GetProcAddress(shim, "DllGetClassObject"));
+        canUnloadNow = reinterpret_cast<CanUnloadNowFunction>(GetProcAddress(shim, "DllCanUnloadNow"));
+#endif
+    }
+    void SetUp() override {
+#ifndef _WIN64
+        GTEST_SKIP() << "Veltrox64.dll is tested from the 64-bit build";
+#else
+        ASSERT_TRUE(getClassObject && canUnloadNow);
+        emptyFolder(tempFolder);
+#endif
+    }
+};
+
+TEST_F(Shim64Test, ClassObjectOnlyForItsClassAndCountsLiveObjects) {
+    void* out = poison;
+    EXPECT_EQ(getClassObject(IID_IDropTarget, IID_IClassFactory, &out), CLASS_E_CLASSNOTAVAILABLE);
+    EXPECT_EQ(out, nullptr);
+    out = poison;
+    EXPECT_EQ(getClassObject(dropHandlerClass, IID_IDropTarget, &out), E_NOINTERFACE);
+    EXPECT_EQ(out, nullptr);
+    EXPECT_EQ(canUnloadNow(), S_OK);   // the refused factory was freed
+
+    IClassFactory* factory = newFactory();
+    EXPECT_EQ(canUnloadNow(), S_FALSE);
+    EXPECT_EQ(factory->AddRef(), 2u);
+    EXPECT_EQ(factory->Release(), 1u);
+    EXPECT_EQ(query<IUnknown>(factory, IID_IUnknown), factory);
+    EXPECT_EQ(factory->Release(), 1u);
+    out = poison;
+    EXPECT_EQ(factory->QueryInterface(IID_IShellExtInit, &out), E_NOINTERFACE);
+    EXPECT_EQ(out, nullptr);
+
+    out = poison;
+    EXPECT_EQ(factory->CreateInstance(factory, IID_IShellExtInit, &out), CLASS_E_NOAGGREGATION);
+    EXPECT_EQ(out, nullptr);
+    out = poison;
+    EXPECT_EQ(factory->CreateInstance(nullptr, IID_IClassFactory, &out), E_NOINTERFACE);
+    EXPECT_EQ(out, nullptr);
+
+    EXPECT_EQ(factory->LockServer(TRUE), S_OK);
+    EXPECT_EQ(factory->Release(), 0u);
+    EXPECT_EQ(canUnloadNow(), S_OK);   // a lock does not keep the module
+}
+
+TEST_F(Shim64Test, EveryInterfaceAnswersWithOneIdentity) {
+    IShellExtInit* init = newHandler();
+    EXPECT_EQ(canUnloadNow(), S_FALSE);
+    IPersistFile* persist = query<IPersistFile>(init, IID_IPersistFile);
+    IDropTarget* target = query<IDropTarget>(init, IID_IDropTarget);
+    struct Case { IID iid; void* expected; };
+    const Case cases[] = {{IID_IUnknown, init}, {IID_IShellExtInit, init}, {IID_IPersistFile, persist},
+                          {IID_IDropTarget, target}, {IID_IClassFactory, nullptr}, {IID_IDataObject, nullptr}};
+    IUnknown* views[] = {init, persist, target};
+    for (IUnknown* view : views) {
+        for (const Case& c : cases) {
+            void* out = poison;
+            HRESULT hr = view->QueryInterface(c.iid, &out);
+            EXPECT_EQ(hr, c.expected ? S_OK : E_NOINTERFACE);
+            EXPECT_EQ(out, c.expected);
+            if (out) static_cast<IUnknown*>(out)->Release();
+        }
+    }
+    // One count for all three interfaces: three references now.
+    EXPECT_EQ(target->AddRef(), 4u);
+    EXPECT_EQ(persist->Release(), 3u);
+
+    CLSID id;
+    EXPECT_EQ(persist->GetClassID(&id), E_FAIL);
+    EXPECT_EQ(persist->IsDirty(), S_FALSE);
+    EXPECT_EQ(persist->Load(L"C:\\any\\name.Veltrox", STGM_READ), S_OK);
+    EXPECT_EQ(persist->Save(L"C:\\x", TRUE), E_FAIL);
+    EXPECT_EQ(persist->SaveCompleted(L"C:\\x"), E_FAIL);
+    LPOLESTR current = nullptr;
+    EXPECT_EQ(persist->GetCurFile(&current), E_FAIL);
+
+    TestData data;
+    for (DWORD effect : {0ul, 1ul, 7ul, 0x80000003ul}) {
+        DWORD seen = effect;
+        EXPECT_EQ(target->DragEnter(&data, MK_LBUTTON, POINTL{1, 2}, &seen), S_OK);
+        EXPECT_EQ(seen, effect);
+        EXPECT_EQ(target->DragOver(MK_LBUTTON, POINTL{3, 4}, &seen), S_OK);
+        EXPECT_EQ(seen, effect);
+    }
+    EXPECT_EQ(data.refs, 1u);   // DragEnter keeps nothing
+
+    target->Release();
+    persist->Release();
+    EXPECT_EQ(init->Release(), 0u);
+    EXPECT_EQ(canUnloadNow(), S_OK);
+}
+
+TEST_F(Shim64Test, HeldDataObjectIsReleasedExactlyOnce) {
+    TestData first, second;
+    IShellExtInit* init = newHandler();
+    EXPECT_EQ(init->Initialize(nullptr, &first, nullptr), S_OK);
+    EXPECT_EQ(first.refs, 2u);
+    EXPECT_EQ(init->Initialize(nullptr, &second, nullptr), S_OK);
+    EXPECT_EQ(first.refs, 1u);
+    EXPECT_EQ(second.refs, 2u);
+    EXPECT_EQ(init->Initialize(nullptr, nullptr, nullptr), S_OK);
+    EXPECT_EQ(second.refs, 1u);
+    IDropTarget* target = query<IDropTarget>(init, IID_IDropTarget);
+    EXPECT_EQ(target->DragLeave(), S_OK);
+    EXPECT_EQ(second.refs, 1u);
+
+    EXPECT_EQ(init->Initialize(nullptr, &first, nullptr), S_OK);
+    EXPECT_EQ(target->DragLeave(), S_OK);
+    EXPECT_EQ(first.refs, 1u);
+    EXPECT_EQ(init->Initialize(nullptr, &first, nullptr), S_OK);
+    target->Release();
+    EXPECT_EQ(init->Release(), 0u);   // the destructor lets go of it
+    EXPECT_EQ(first.refs, 1u);
+}
+
+TEST_F(Shim64Test, DropWithoutFileDataStartsNothing) {
+    DeleteFileW((stage + L"record.txt").c_str());
+    IShellExtInit* init = newHandler();
+    IDropTarget* target = query<IDropTarget>(init, IID_IDropTarget);
+    TestData noFiles;
+    DWORD effect = DROPEFFECT_COPY;
+    EXPECT_EQ(target->Drop(&noFiles, 0, POINTL{0, 0}, &effect), S_OK);
+    EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_COPY));
+    EXPECT_EQ(target->Drop(nullptr, 0, POINTL{0, 0}, &effect), S_OK);
+    target->Release();
+    init->Release();
+    Sleep(500);
+    EXPECT_TRUE(filesIn(tempFolder).empty());
+    EXPECT_EQ(GetFileAttributesW((stage + L"record.txt").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+// ---- hand-over to the host ------------------------------------------------
+
+std::vector<std::string> splitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
+}
+
+// The recording converter's lines, once it has written them (empty on timeout).
+std::vector<std::string> waitForRecord(DWORD timeoutMs) {
+    std::wstring path = stage + L"record.txt";
+    for (DWORD waited = 0; waited < timeoutMs; waited += 100) {
+        HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (file != INVALID_HANDLE_VALUE) {
+            std::string text(GetFileSize(file, nullptr), '\0');
+            DWORD read = 0;
+            if (!text.empty()) ReadFile(file, &text[0], static_cast<DWORD>(text.size()), &read, nullptr);
+            CloseHandle(file);
+            return splitLines(text);
+        }
+        Sleep(100);
+    }
+    return {};
+}
+
+void waitForProcessEnd(DWORD pid) {
+    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);
+    if (!process) return;   // already gone
+    EXPECT_EQ(WaitForSingleObject(process, 30000), WAIT_OBJECT_0);
+    CloseHandle(process);
+}
+
+// Drops `paths` on Veltrox64.dll as the shell would and returns what the
+// recording converter behind the host saw, after the host has ended.
+std::vector<std::string> dropThroughShim(const std::vector<std::wstring>& paths, const std::wstring& marker) {
+    DeleteFileW((stage + L"record.txt").c_str());
+    TestData data(paths);
+    IShellExtInit* init = newHandler();
+    IPersistFile* persist = query<IPersistFile>(init, IID_IPersistFile);
+    IDropTarget* target = query<IDropTarget>(init, IID_IDropTarget);
+    DWORD effect = DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK;
+    EXPECT_EQ(init->Initialize(nullptr, &data, nullptr), S_OK);
+    EXPECT_EQ(persist->Load(marker.c_str(), STGM_READ), S_OK);
+    EXPECT_EQ(target->DragEnter(&data, MK_LBUTTON, POINTL{0, 0}, &effect), S_OK);
+    EXPECT_EQ(target->DragOver(MK_LBUTTON, POINTL{0, 0}, &effect), S_OK);
+    EXPECT_EQ(target->Drop(&data, 0, POINTL{0, 0}, &effect), S_OK);
+    target->Release();
+    persist->Release();
+    init->Release();
+    EXPECT_EQ(data.refs, 1u);
+
+    std::vector<std::string> lines = waitForRecord(60000);
+    if (!lines.empty() && lines[0].compare(0, 4, "pid ") == 0)
+        waitForProcessEnd(static_cast<DWORD>(strtoul(lines[0].c_str() + 4, nullptr, 10)));
+    return lines;
+}
+
+TEST_F(Shim64Test, HostDeliversTheDropAsTheShellWouldAndRemovesTheList) {
+    // The second name cannot be written in code page 932: it must still
+    // reach the converter unchanged, as a wide-character path.
+    std::string marker = "C:\\users\\me\\SendTo\\書庫を変換して保存....Veltrox";
+    std::vector<std::string> paths = {"C:\\dropped\\first.lzh", "C:\\データ\\한글 ä€.zip", "D:\\folder"};
+    std::vector<std::wstring> widePaths;
+    for (const std::string& p : paths) widePaths.push_back(toWide(p));
+    std::vector<std::string> lines = dropThroughShim(widePaths, toWide(marker));
+
+    std::vector<std::string> expected = {
+        "GetClassObject IClassFactory {6F3C2A81-4B7D-4E19-9A52-3D8E1C07B4F6}",
+        "CreateInstance IShellExtInit", "Initialize data", "Load " + marker,
+        "DragEnter 7", "DragOver 7", "Drop wide=1 count=3"};
+    for (const std::string& p : paths) expected.push_back("path " + p);
+    expected.push_back("end");
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(std::vector<std::string>(lines.begin() + 1, lines.end()), expected);
+    EXPECT_TRUE(filesIn(tempFolder).empty()) << "the list file is left behind";
+}
+
+TEST_F(Shim64Test, FiveThousandPathsArriveCompleteAndInOrder) {
+    std::vector<std::wstring> paths;
+    for (int i = 0; i < 5000; ++i) {
+        wchar_t name[64];
+        swprintf(name, 64, L"C:\\many archives\\%d\\書庫_%05d.lzh", i % 7, i);
+        paths.push_back(name);
+    }
+    std::vector<std::string> lines = dropThroughShim(paths, L"C:\\m.Veltrox");
+    auto drop = std::find(lines.begin(), lines.end(), "Drop wide=1 count=5000");
+    ASSERT_NE(drop, lines.end());
+    ASSERT_EQ(lines.end() - drop, 5000 + 2);
+    for (int i = 0; i < 5000; ++i) ASSERT_EQ(drop[1 + i], "path " + fromWide(paths[i])) << i;
+    EXPECT_EQ(lines.back(), "end");
+    EXPECT_TRUE(filesIn(tempFolder).empty());
+}
+
+TEST_F(Shim64Test, MissingHostIsReportedAndDropStillSucceeds) {
+    std::wstring host = stage + L"VeltroxHost.exe";
+    std::wstring away = stage + L"VeltroxHost.away";
+    ASSERT_TRUE(MoveFileW(host.c_str(), away.c_str()));
+    DialogDriver driver([](DialogDriver& d) {
+        SeenWindow box = d.waitFor("Veltrox.dll");
+        d.click(box, IDOK);
+    });
+    TestData data({L"C:\\a.zip"});
+    IShellExtInit* init = newHandler();
+    IDropTarget* target = query<IDropTarget>(init, IID_IDropTarget);
+    DWORD effect = DROPEFFECT_COPY;
+    EXPECT_EQ(target->Drop(&data, 0, POINTL{0, 0}, &effect), S_OK);
+    target->Release();
+    init->Release();
+    driver.finish();
+    MoveFileW(away.c_str(), host.c_str());
+    ASSERT_EQ(driver.seenCount(), 1u);
+    EXPECT_EQ(driver.seen(0).text(), startFailure);
+    EXPECT_TRUE(driver.seen(0).hasIcon());
+    EXPECT_TRUE(filesIn(tempFolder).empty());
+}
+
+// ---- the host on its own -----------------------------------------------------
+
+struct WindowSearch {
+    DWORD pid;
+    HWND found;
+};
+
+BOOL CALLBACK findWindowOfProcess(HWND w, LPARAM param) {
+    WindowSearch* search = reinterpret_cast<WindowSearch*>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(w, &pid);
+    if (pid != search->pid || !IsWindowVisible(w)) return TRUE;
+    search->found = w;
+    return FALSE;
+}
+
+struct HostRun {
+    DWORD exitCode = 0;
+    std::string caption;   // of the message the host showed, "" for none
+    std::string text;
+};
+
+// Runs the staged host on a list file; answers its message box, if any.
+HostRun runHost(const std::wstring& listFile) {
+    HostRun run;
+    std::wstring commandLine = L"\"" + stage + L"VeltroxHost.exe\" \"" + listFile + L"\"";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+        ADD_FAILURE() << "host did not start";
+        return run;
+    }
+    for (int i = 0; i < 300 && WaitForSingleObject(process.hProcess, 100) == WAIT_TIMEOUT; ++i) {
+        WindowSearch search = {process.dwProcessId, nullptr};
+        EnumWindows(findWindowOfProcess, reinterpret_cast<LPARAM>(&search));
+        if (!search.found) continue;
+        wchar_t text[256] = {};
+        GetWindowTextW(search.found, text, 256);
+        run.caption = fromWide(text);
+        GetDlgItemTextW(search.found, 0xFFFF, text, 256);
+        run.text = fromWide(text);
+        PostMessageW(search.found, WM_COMMAND, IDOK, 0);
+    }
+    EXPECT_EQ(WaitForSingleObject(process.hProcess, 10000), WAIT_OBJECT_0);
+    GetExitCodeProcess(process.hProcess, &run.exitCode);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return run;
+}
+
+// A wide string literal with its embedded NULs (without the final one).
+template <size_t N>
+std::wstring raw(const wchar_t (&text)[N]) {
+    return std::wstring(text, N - 1);
+}
+
+void writeUtf16(const std::wstring& path, const std::wstring& content) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    WriteFile(file, content.data(), static_cast<DWORD>(content.size() * sizeof(wchar_t)), &written, nullptr);
+    CloseHandle(file);
+}
+
+TEST_F(Shim64Test, HostRefusesWhatItCannotDeliver) {
+    const std::wstring valid = raw(L"\xFEFFVeltroxDropList1\0" L"00000000\0" L"C:\\m.Veltrox\0" L"C:\\a.zip\0\0");
+    struct Case {
+        const char* what;
+        std::wstring content;
+        bool withoutConverter;
+        DWORD exitCode;
+    };
+    const Case cases[] = {
+        {"list cut short", valid.substr(0, valid.size() - 1), false, 3},
+        {"no byte-order mark", valid.substr(1), false, 3},
+        {"empty path inside", raw(L"\xFEFFVeltroxDropList1\0" L"0\0" L"\0" L"\0" L"C:\\a\0\0"), false, 3},
+        {"Veltrox.dll missing", valid, true, 4},
+    };
+    std::wstring converter = stage + L"Veltrox.dll";
+    std::wstring away = stage + L"Veltrox.away";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        DeleteFileW((stage + L"record.txt").c_str());
+        std::wstring listFile = tempFolder + L"vlx1.tmp";
+        writeUtf16(listFile, c.content);
+        if (c.withoutConverter) {
+            ASSERT_TRUE(MoveFileW(converter.c_str(), away.c_str()));
+        }
+        HostRun run = runHost(listFile);
+        if (c.withoutConverter) MoveFileW(away.c_str(), converter.c_str());
+        EXPECT_EQ(run.exitCode, c.exitCode);
+        EXPECT_EQ(run.caption, "Veltrox.dll");
+        EXPECT_EQ(run.text, startFailure);
+        EXPECT_EQ(GetFileAttributesW(listFile.c_str()), INVALID_FILE_ATTRIBUTES) << "list file kept";
+        EXPECT_EQ(GetFileAttributesW((stage + L"record.txt").c_str()), INVALID_FILE_ATTRIBUTES);
+    }
+    // The well-formed list reaches the converter.
+    std::wstring listFile = tempFolder + L"vlx2.tmp";
+    writeUtf16(listFile, valid);
+    EXPECT_EQ(runHost(listFile).exitCode, 0u);
+    std::vector<std::string> lines = waitForRecord(5000);
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "path C:\\a.zip"), lines.end());
+}
+
+}  // namespace
