@@ -1,0 +1,115 @@
+// Times writeListFile (listing, sorting, writing the response file) on work
+// folders of growing size and compares it with a bare recursive
+// FindFirstFile walk of the same tree.
+#include <windows.h>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+#include "engine/converter_context.h"
+#include "engine/worklist.h"
+
+namespace {
+
+double seconds() {
+    static LARGE_INTEGER frequency = [] { LARGE_INTEGER f; QueryPerformanceFrequency(&f); return f; }();
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+size_t walk(const std::string& folder) {
+    WIN32_FIND_DATAA entry;
+    HANDLE find = FindFirstFileA((folder + "*.*").c_str(), &entry);
+    if (find == INVALID_HANDLE_VALUE) return 0;
+    size_t count = 0;
+    do {
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            if (strcmp(entry.cFileName, ".") && strcmp(entry.cFileName, ".."))
+                count += walk(folder + entry.cFileName + "\\");
+        } else {
+            ++count;
+        }
+    } while (FindNextFileA(find, &entry));
+    FindClose(find);
+    return count;
+}
+
+void removeTree(const std::string& folder) {
+    WIN32_FIND_DATAA entry;
+    HANDLE find = FindFirstFileA((folder + "*").c_str(), &entry);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = entry.cFileName;
+            if (name == "." || name == "..") continue;
+            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) removeTree(folder + name + "\\");
+            else DeleteFileA((folder + name).c_str());
+        } while (FindNextFileA(find, &entry));
+        FindClose(find);
+    }
+    RemoveDirectoryA(folder.c_str());
+}
+
+// Tree of `files` files: 100 files per folder, folders nested three deep,
+// names in mixed case, every fourth with double-byte characters (表 ends in
+// the byte 0x5C in code page 932).
+void makeTree(const std::string& root, size_t files) {
+    const char* kanji[] = {"\x95\x5c", "\x83\x5c\x83\x74\x83\x67", "\x8e\x9a"};   // 表, ソフト, 字
+    CreateDirectoryA(root.c_str(), nullptr);
+    const size_t PER_FOLDER = 100;
+    for (size_t folder = 0; folder * PER_FOLDER < files; ++folder) {
+        char path[MAX_PATH];
+        snprintf(path, sizeof path, "%s%s%02zu\\", root.c_str(), folder % 2 ? "Top" : "top", folder / 100);
+        CreateDirectoryA(path, nullptr);
+        snprintf(path + strlen(path), sizeof path - strlen(path), "%s%zu\\", folder % 3 ? "mid" : "MID",
+                 folder % 10);
+        CreateDirectoryA(path, nullptr);
+        snprintf(path + strlen(path), sizeof path - strlen(path), "leaf%s%zu\\", kanji[folder % 3], folder);
+        CreateDirectoryA(path, nullptr);
+        for (size_t i = 0; i < PER_FOLDER && folder * PER_FOLDER + i < files; ++i) {
+            char name[MAX_PATH];
+            size_t n = (i * 37) % PER_FOLDER;
+            if (n % 4 == 0) snprintf(name, sizeof name, "%s%s%03zu.txt", path, kanji[n % 3], n);
+            else snprintf(name, sizeof name, n % 2 ? "%sFile%03zu.TXT" : "%sfile%03zu.txt", path, n);
+            HANDLE h = CreateFileA(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+            if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+        }
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<size_t> counts;
+    for (int i = 1; i < argc; ++i) counts.push_back(strtoul(argv[i], nullptr, 10));
+    if (counts.empty()) counts = {10000, 100000};
+    char temp[MAX_PATH + 1];
+    GetTempPathA(sizeof temp, temp);
+    ConverterContext ctx;
+    printf("%10s %10s %10s %12s %12s %12s %8s\n", "files", "create s", "walk s", "list s", "walk us/f",
+           "list us/f", "ratio");
+    for (size_t files : counts) {
+        char root[MAX_PATH];
+        snprintf(root, sizeof root, "%sworklist_bench_%zu\\", temp, files);
+        removeTree(root);
+        double t0 = seconds();
+        makeTree(root, files);
+        double t1 = seconds();
+        size_t walked = walk(root);
+        double t2 = seconds();
+        char listPath[MAX_PATH] = "";
+        bool ok = writeListFile(ctx, root, listPath);
+        double t3 = seconds();
+        if (ok) DeleteFileA(listPath);
+        if (!ok || walked != files) {
+            fprintf(stderr, "failed: walked %zu of %zu files, list %s\n", walked, files, ok ? "written" : "not written");
+            return 1;
+        }
+        double walkTime = t2 - t1, listTime = t3 - t2;
+        printf("%10zu %10.2f %10.3f %12.3f %12.2f %12.2f %8.2f\n", files, t1 - t0, walkTime, listTime,
+               walkTime * 1e6 / files, listTime * 1e6 / files, listTime / walkTime);
+        fflush(stdout);
+        removeTree(root);
+    }
+    return 0;
+}

@@ -1,0 +1,138 @@
+// The sorted response file: which names it holds, their order, the exact
+// bytes of each line, where the file is made and how it is named.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <algorithm>
+#include <cstdio>
+#include <set>
+#include "engine/converter_context.h"
+#include "engine/worklist.h"
+#include "support/host.h"
+#include "support/scratch_folder.h"
+#include "support/text.h"
+
+namespace {
+
+struct ListCase {
+    const char* title;
+    std::vector<std::string> tree;       // UTF-8, relative to the work folder
+    std::vector<std::string> expected;   // UTF-8 lines without quotes, in order
+};
+
+// Builds the tree, writes the list file and returns its lines (ANSI bytes).
+std::vector<std::string> listOf(ConverterContext& ctx, const std::vector<std::string>& treeUtf8,
+                                std::string* listPathOut = nullptr) {
+    ScratchFolder work("wl");
+    std::vector<std::string> tree;
+    for (const std::string& name : treeUtf8) tree.push_back(toAnsi(name));
+    makeTree(work.path(), tree);
+    char listPath[MAX_PATH] = "";
+    EXPECT_TRUE(writeListFile(ctx, work.path().c_str(), listPath));
+    std::string text = readBytes(listPath);
+    EXPECT_TRUE(DeleteFileA(listPath)) << listPath;
+    if (listPathOut) *listPathOut = listPath;
+    return crlfLines(text);
+}
+
+std::string quoted(const std::string& utf8) { return "\"" + toAnsi(utf8) + "\""; }
+
+}  // namespace
+
+TEST(WorkList, ListsFilesSortedAsLstrcmpiOrders) {
+    const ListCase cases[] = {
+        {"case is ignored, subfolders follow", {"B.txt", "a.txt", "sub\\c.txt"}, {"a.txt", "B.txt", "sub\\c.txt"}},
+        {"empty folder", {}, {}},
+        {"empty subfolders are absent", {"empty\\", "deep\\er\\", "deep\\z.TXT"}, {"deep\\z.TXT"}},
+        {"nested names relative to the work folder", {"x\\y\\z\\f.bin", "X1.bin"}, {"x\\y\\z\\f.bin", "X1.bin"}},
+        {"blanks", {"my file.txt", "A dir\\b c.txt"}, {"A dir\\b c.txt", "my file.txt"}},
+    };
+    for (const ListCase& c : cases) {
+        SCOPED_TRACE(c.title);
+        ConverterContext ctx;
+        std::vector<std::string> expected;
+        for (const std::string& name : c.expected) expected.push_back(quoted(name));
+        EXPECT_EQ(listOf(ctx, c.tree), expected);
+    }
+}
+
+TEST(WorkList, DoubleByteNamesAreWrittenByteForByte) {
+    // 表 and ソ end in the byte 0x5C in code page 932.
+    ConverterContext ctx;
+    std::vector<std::string> tree = {"表.txt", "ソフト\\表計算.xls", "b.txt", "A.txt", "ソ.dat"};
+    std::vector<std::string> lines = listOf(ctx, tree);
+    ASSERT_EQ(lines.size(), tree.size());
+    std::set<std::string> want, got(lines.begin(), lines.end());
+    for (const std::string& name : tree) want.insert(quoted(name));
+    EXPECT_EQ(got, want);
+    EXPECT_EQ(lines[0], quoted("A.txt"));
+    EXPECT_EQ(lines[1], quoted("b.txt"));
+    for (size_t i = 1; i < lines.size(); ++i) {
+        std::string a = lines[i - 1].substr(1, lines[i - 1].size() - 2);
+        std::string b = lines[i].substr(1, lines[i].size() - 2);
+        EXPECT_LE(compareNames(a.c_str(), b.c_str()), 0) << fromAnsi(a) << " / " << fromAnsi(b);
+    }
+}
+
+TEST(WorkList, CompareNamesIsCaseInsensitive) {
+    EXPECT_LT(compareNames("a.txt", "B.txt"), 0);
+    EXPECT_GT(compareNames("B.txt", "a.txt"), 0);
+    EXPECT_EQ(compareNames("ReadMe.TXT", "readme.txt"), 0);
+}
+
+TEST(WorkList, ResponseFileIsNamedFromTmpAndNeverReplacesAFile) {
+    ScratchFolder tmp("tmp");
+    char saved[MAX_PATH] = "";
+    DWORD hadTmp = GetEnvironmentVariableA("TMP", saved, sizeof saved);
+    SetEnvironmentVariableA("TMP", tmp.path().c_str());
+
+    ConverterContext ctx;
+    std::string first;
+    listOf(ctx, {"a.txt"}, &first);
+    ASSERT_EQ(first.compare(0, tmp.path().size() + 7, tmp.path() + "~veltrx"), 0) << first;
+    unsigned number = 0;
+    ASSERT_EQ(sscanf(first.c_str() + tmp.path().size() + 7, "%u", &number), 1);
+
+    // The next names are taken already: they are skipped, not overwritten.
+    for (unsigned n = number + 1; n <= number + 3; ++n)
+        writeBytes(tmp.path() + "~veltrx" + std::to_string(n), "keep");
+    std::string second;
+    listOf(ctx, {"a.txt"}, &second);
+    EXPECT_EQ(second, tmp.path() + "~veltrx" + std::to_string(number + 4));
+    for (unsigned n = number + 1; n <= number + 3; ++n)
+        EXPECT_EQ(readBytes(tmp.path() + "~veltrx" + std::to_string(n)), "keep");
+
+    SetEnvironmentVariableA("TMP", hadTmp ? saved : nullptr);
+}
+
+TEST(WorkList, SeventyThousandFilesAreAllListedInOrder) {
+    // More names than a 65,536-slot table holds. The tree is made on the host:
+    // creating 70,000 files through Wine one by one takes minutes.
+    const int FOLDERS = 70, PER_FOLDER = 1000;
+    ScratchFolder work("big");
+    std::string unixWork = unixPath(fromAnsi(work.path()));
+    ASSERT_FALSE(unixWork.empty());
+    std::string script = "cd " + shellQuote(unixWork) +
+        " && for d in $(seq 0 69); do dir=$(printf $([ $((d % 2)) = 1 ] && echo Dir || echo dir)%02d $d);"
+        " mkdir $dir && (cd $dir && seq 0 999 | awk '{ printf(($1 % 3) ? \"f%04d.txt\\n\" : \"F%04d.TXT\\n\", $1) }'"
+        " | xargs touch) || exit 1; done";
+    std::string output;
+    ASSERT_EQ(runHostShell(script, 300000, &output), 0) << output;
+
+    ConverterContext ctx;
+    char listPath[MAX_PATH] = "";
+    ASSERT_TRUE(writeListFile(ctx, work.path().c_str(), listPath));
+    std::vector<std::string> lines = crlfLines(readBytes(listPath));
+    DeleteFileA(listPath);
+    ASSERT_EQ(lines.size(), size_t(FOLDERS * PER_FOLDER));
+    EXPECT_EQ(lines.front(), "\"dir00\\F0000.TXT\"");
+    EXPECT_EQ(lines.back(), "\"Dir69\\F0999.TXT\"");
+    std::set<std::string> unique(lines.begin(), lines.end());
+    EXPECT_EQ(unique.size(), lines.size());
+    for (size_t i = 1; i < lines.size(); ++i) {
+        if (compareNames(lines[i - 1].c_str(), lines[i].c_str()) > 0) {
+            ADD_FAILURE() << "out of order at line " << i << ": " << lines[i - 1] << " / " << lines[i];
+            break;
+        }
+    }
+    runHostShell("rm -rf " + shellQuote(unixWork) + "/*");
+}
