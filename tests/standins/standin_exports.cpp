@@ -1,0 +1,16 @@
+// The exports of one stand-in DLL; STANDIN_* macros come from CMakeLists.txt.
+// All four entry points exist in every stand-in; its .def file decides which
+// ones are exported and under which names.
+#include "standin.h"
+
+static const StandinIdentity identity = {STANDIN_DLL, STANDIN_KEY, STANDIN_COMMAND, STANDIN_VERSION_EXPORT,
+                                         STANDIN_DEFAULT_VERSION};
+
+extern "C" {
+int WINAPI standinCommand(HWND owner, LPCSTR commandLine, LPSTR output, DWORD outputSize) {
+    return standinRunCommand(identity, owner, commandLine, output, outputSize);
+}
+WORD WINAPI standinVersion(void) { return standinReportVersion(identity); }
+void WINAPI standinZpVersion(unsigned char* record) { standinFillZpVersion(identity, record); }
+int WINAPI standinRarGetDllVersion(void) { return standinReportRarVersion(identity); }
+}
