@@ -1,0 +1,218 @@
+# Helpers for the tests and the demo that work on real archives made and
+# checked by the host archivers (sourced by bash scripts).
+#
+# Archives of Japanese Windows archivers hold code page 932 names; the trees
+# on this side hold UTF-8 names, as Wine keeps them.
+
+export LC_ALL=ja_JP.UTF-8
+# The two characters whose second byte in code page 932 is a backslash.
+JP_DIR="表ソ"
+
+# setup_real_archives BUILD NAME: a fresh work folder BUILD/NAME as $WORK.
+setup_real_archives() {
+  BUILD="$1"
+  WORK="$BUILD/$2"
+  DLLS="$BUILD/hostdlls"
+  CALL="$BUILD/tests/archiver_call.exe"
+  TEST_PASSED=0
+  TEST_FAILED=0
+  rm -rf "$WORK"
+  mkdir -p "$WORK"
+}
+
+# winpath UNIXPATH: the same file seen from Wine (drive Z: is the root).
+winpath() {
+  local p="$1"
+  printf 'Z:%s' "${p//\//\\}"
+}
+
+pass() { TEST_PASSED=$((TEST_PASSED + 1)); }
+fail() { TEST_FAILED=$((TEST_FAILED + 1)); echo "FAILED: $*"; }
+expect_eq() { if [ "$2" = "$3" ]; then pass; else fail "$1: expected [$2], got [$3]"; fi; }
+expect_ne() { if [ "$2" != "$3" ]; then pass; else fail "$1: got [$3]"; fi; }
+expect_true() { local label="$1"; shift; if "$@"; then pass; else fail "$label"; fi; }
+
+finish_real_archives() {
+  echo "$TEST_PASSED passed, $TEST_FAILED failed"
+  [ "$TEST_FAILED" = 0 ]
+}
+
+# make_tree DIR: nested folders, Japanese names (with the trail byte 0x5C),
+# an empty file, an empty folder, a binary file and a read-only file.
+make_tree() {
+  local dir="$1"
+  mkdir -p "$dir/sub" "$dir/$JP_DIR/深い" "$dir/空フォルダ"
+  printf 'hello\r\n' >"$dir/readme.txt"
+  : >"$dir/empty.dat"
+  printf 'ソース表示\n' >"$dir/$JP_DIR/ソース.txt"
+  head -c 120000 /dev/urandom >"$dir/$JP_DIR/深い/データ.bin"
+  printf 'B\n' >"$dir/sub/B.txt"
+  printf 'a\n' >"$dir/sub/a.txt"
+  printf 'keep\n' >"$dir/readonly.txt"
+  chmod 444 "$dir/readonly.txt"
+}
+
+# The files of make_tree in an order that no sorting gives.
+listed_order() {
+  printf '%s\n' "sub/B.txt" "readme.txt" "$JP_DIR/深い/データ.bin" "empty.dat" "sub/a.txt" \
+    "$JP_DIR/ソース.txt" "readonly.txt"
+}
+
+# write_response_file ORDER OUT: the converter's response file for the names
+# in ORDER: code page 932, quoted, backslashes, CR LF.
+write_response_file() {
+  sed -e 's|/|\\|g' -e 's|^|"|' -e 's|$|"\r|' "$1" | iconv -f UTF-8 -t CP932 >"$2"
+}
+
+# names_from_cp932 DIR / names_to_cp932 DIR: renames everything below DIR.
+names_from_cp932() { rename_below "$1" CP932 UTF-8; }
+names_to_cp932() { rename_below "$1" UTF-8 CP932; }
+rename_below() {
+  LC_ALL=C find "$1" -depth -mindepth 1 -name '*[! -~]*' | while IFS= read -r path; do
+    local base="${path##*/}" new
+    new="$(printf '%s' "$base" | iconv -f "$2" -t "$3")" && [ "$new" != "$base" ] && mv -- "$path" "${path%/*}/$new"
+  done
+}
+
+# make_host_archives TREE OUT: TREE packed by the host archivers into
+# OUT/tree.<ext>, with code page 932 names where Windows archivers use them.
+make_host_archives() {
+  local tree="$1" out="$2" cp="$2.cp932"
+  mkdir -p "$out"
+  rm -rf "$cp"
+  cp -a "$tree" "$cp"
+  names_to_cp932 "$cp"
+  (cd "$cp" && LC_ALL=C tar -cf "$out/tree.tar" . &&
+     LC_ALL=C tar -czf "$out/tree.tgz" . && LC_ALL=C tar -cjf "$out/tree.tar.bz2" . &&
+     LC_ALL=C zip -qr "$out/tree.zip" . &&
+     LC_ALL=C arj a -r -y "$out/tree.arj" '*' >/dev/null)
+  (cd "$tree" && 7zz a -bd "$out/tree.7z" . >/dev/null &&
+     jlha -ao5q2 "$out/tree.lzh" * >/dev/null &&
+     find . -type f -printf '%P\0' | xargs -0 gcab -c -z "$out/tree.cab")
+  chmod -R u+w "$cp"
+  rm -rf "$cp"
+}
+
+# manifest DIR [files]: every file with its MD5, and (unless "files") every
+# folder, sorted.
+manifest() {
+  (cd "$1" && {
+    find . -type f -printf '%P\n' | LC_ALL=C sort | while IFS= read -r f; do
+      printf '%s %s\n' "$f" "$(md5sum <"$f" | cut -c1-32)"
+    done
+    [ "${2:-}" = files ] || find . -mindepth 1 -type d -printf '%P/\n' | LC_ALL=C sort
+  })
+}
+
+# expect_same_files LABEL EXPECTED ACTUAL [files]
+expect_same_files() {
+  local expected actual
+  expected="$(manifest "$2" "${4:-}")"
+  actual="$( [ -d "$3" ] && manifest "$3" "${4:-}")"
+  if [ "$expected" = "$actual" ]; then pass; else
+    fail "$1: files differ"
+    diff <(echo "$expected") <(echo "$actual") | head -20
+  fi
+}
+
+# dll_of FORMAT: DLL and command export of a format (by file extension or
+# target name).
+dll_of() {
+  case "$1" in
+    tar|tgz|tar.gz|tar.bz2|tbz2) echo "tar32.dll Tar" ;;
+    zip) echo "unzip32.dll UnZip" ;;
+    7z) echo "7-zip32.dll SevenZip" ;;
+    lzh) echo "unlha32.dll Unlha" ;;
+    cab) echo "cab32.dll Cab" ;;
+    arj) echo "unarj32j.dll Unarj" ;;
+    rar) echo "unrar32.dll Unrar" ;;
+  esac
+}
+
+target_extension() {
+  case "$1" in tgz) echo tgz ;; tbz2) echo tar.bz2 ;; 7zip) echo zip ;; *) echo "$1" ;; esac
+}
+
+# extract_call ARCHIVE WORKFOLDER: batch line for the extraction command the
+# converter sends for ARCHIVE (WORKFOLDER as a Windows path ending in \).
+extract_call() {
+  local archive="$1" work="$2" ext switches dll
+  ext="${archive##*/}"; ext="${ext#*.}"
+  case "$ext" in
+    tar|tar.bz2) switches="--display-dialog=1 -xvf " ;;
+    tgz|tar.gz) switches="--display-dialog=1 -xvfz " ;;
+    zip) switches="-x -s -o --j -i " ;;
+    7z) switches="x -y " ;;
+    lzh) switches="e -x1r2 -jf0 -y -c -a1 " ;;
+    cab) switches="-x -r -o " ;;
+    arj) switches="x -jf0 -y -p1 -c -a1 " ;;
+    rar) switches="-x -y -o " ;;
+  esac
+  read -r dll export <<<"$(dll_of "$ext")"
+  printf '%s\t%s\t\t%s"%s" "%s"' "$(winpath "$DLLS/$dll")" "$export" "$switches" "$(winpath "$archive")" "$work"
+}
+
+# create_call TARGET MODE ARCHIVE FOLDER LIST: batch line for the
+# compression command of TARGET (tar tgz tbz2 zip 7z 7zip lzh cab) with the
+# response file LIST (MODE list) or the whole folder (MODE all).
+create_call() {
+  local target="$1" mode="$2" archive="$3" folder="$4" list="$5" switches dll export pattern='*.*'
+  case "$target" in
+    tar) switches="-cvf " ;;
+    tgz) switches="--display-dialog=1 -cvfz6 " ;;
+    tbz2) switches="--display-dialog=1 -cvfB6 " ;;
+    zip) switches="-S -6 "; [ "$mode" = all ] && switches+="-r " ;;
+    7z) switches="a -t7z $( [ "$mode" = all ] && echo -r0 || echo --r) -ms=off -mhc=off "; pattern='*' ;;
+    7zip) switches="a -tzip $( [ "$mode" = all ] && echo -r0 || echo --r) -mm=deflate -mx=5 "; pattern='*' ;;
+    lzh) if [ "$mode" = all ]; then switches="a -x1r2 -p -a1 -jm2 "; else switches="a -x -a1 -jm2 "; fi ;;
+    cab) if [ "$mode" = all ]; then switches="-a -r -mz "; else switches="-a -mz "; fi ;;
+  esac
+  case "$target" in zip) dll="zip32j.dll"; export=Zip ;; 7zip) dll="7-zip32.dll"; export=SevenZip ;;
+    *) read -r dll export <<<"$(dll_of "$target")" ;; esac
+  [ "$mode" = list ] && pattern="\"@$(winpath "$list")\""
+  printf '%s\t%s\t%s\t%s"%s" "%s\\" %s' "$(winpath "$DLLS/$dll")" "$export" "$(winpath "$folder")" \
+    "$switches" "$(winpath "$archive")" "$(winpath "$folder")" "$pattern"
+}
+
+# run_batch BATCH RESULT: runs the calls of BATCH under Wine.
+run_batch() {
+  "$BUILD/wine-run.sh" "$CALL" "$(winpath "$1")" "$(winpath "$2")"
+}
+
+# host_extract TARGET ARCHIVE DIR: unpacks with a host reader that is not the
+# one the DLLs use where there is one; code page 932 names become UTF-8.
+host_extract() {
+  local target="$1" archive="$2" dir="$3"
+  mkdir -p "$dir"
+  case "$target" in
+    tar|tgz|tbz2) LC_ALL=C tar -xf "$archive" -C "$dir" && names_from_cp932 "$dir" ;;
+    zip) (cd "$dir" && LC_ALL=C unzip -qq "$archive") && names_from_cp932 "$dir" ;;
+    7z|7zip) 7zz x -y -bd -o"$dir" "$archive" >/dev/null ;;
+    lzh) (cd "$dir" && LC_ALL=C lhasa xq "$archive") && names_from_cp932 "$dir" ;;
+    cab) cabextract -q -e CP932 -d "$dir" "$archive" ;;
+  esac
+}
+
+# archive_file_order TARGET ARCHIVE: the file names in archive order.
+archive_file_order() {
+  local target="$1" archive="$2" opt=""
+  case "$target" in
+    tar|tgz|tbz2) opt="--options tar:hdrcharset=CP932" ;;
+    zip) opt="--options zip:hdrcharset=CP932" ;;
+    lzh) opt="--options lha:hdrcharset=CP932" ;;
+    cab) opt="--options cab:hdrcharset=CP932" ;;
+  esac
+  bsdtar -tvf "$archive" $opt | grep -v '^d' | sed -E 's/^([^ ]+ +){8}//'
+}
+
+# expect_cp932_names TARGET ARCHIVE: formats that Windows archivers write
+# with code page 932 names hold the bytes of the Japanese folder name so.
+expect_cp932_names() {
+  local target="$1" archive="$2" bytes
+  bytes="$(printf '%s' "$JP_DIR" | iconv -t CP932)"
+  case "$target" in
+    tar|zip|lzh|cab) expect_true "$target: code page 932 names in $2" env LC_ALL=C grep -qaF "$bytes" "$archive" ;;
+    tgz) expect_true "$target: code page 932 names in $2" bash -c 'gzip -dc "$1" | LC_ALL=C grep -qaF "$2"' - "$archive" "$bytes" ;;
+    tbz2) expect_true "$target: code page 932 names in $2" bash -c 'bzip2 -dc "$1" | LC_ALL=C grep -qaF "$2"' - "$archive" "$bytes" ;;
+  esac
+}

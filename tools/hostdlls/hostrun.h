@@ -1,0 +1,62 @@
+// Shared part of the host-backed archiver DLLs: reading the command lines of
+// the archiver DLL convention, turning Windows paths into host paths and
+// running the host archivers (through hostarc.sh) from inside Wine.
+#pragma once
+#include <windows.h>
+#include <string>
+#include <vector>
+
+// Results of the command exports besides 0 (success).
+constexpr int HOST_ERROR_COMMAND = 0x8012;   // command line not understood
+constexpr int HOST_ERROR_NOT_SUPPORTED = 0x8013;  // operation no host tool can do
+constexpr int HOST_ERROR_PATH = 0x8014;      // a path cannot be given to the host
+constexpr int HOST_ERROR_TOOL = 0x8020;      // the host archiver failed
+constexpr int HOST_ERROR_START = 0x8021;     // the host archiver could not be run
+
+// One token of a command line: quoted tokens are never switches.
+struct CommandToken {
+  std::string text;
+  bool quoted = false;
+};
+
+// Splits at blanks; a double quote starts or ends a quoted stretch. A
+// backslash escapes nothing, so "C:\work\" keeps its last backslash.
+std::vector<CommandToken> splitCommandLine(const char* line);
+
+inline bool isSwitch(const CommandToken& token) {
+  return !token.quoted && token.text.size() > 1 && token.text[0] == '-';
+}
+
+// The command line split into switches and the other words, in order.
+struct ParsedCommand {
+  std::vector<std::string> switches;
+  std::vector<std::string> words;
+};
+ParsedCommand parseCommand(const char* line);
+
+// What is packed: "@listfile" names a response file, "*" and "*.*" the whole
+// folder. Returns false for anything else.
+struct PackSpec {
+  bool whole = true;
+  std::string listFile;  // ANSI path of the response file when !whole
+};
+bool readPackSpec(const std::vector<std::string>& words, size_t first, PackSpec& spec);
+
+// Extraction into dir (an ANSI Windows path, with or without a trailing
+// backslash) with the host reader of format ("tar", "zip", "7z", "lzh",
+// "cab", "arj", "rar"). Returns 0 or a HOST_ERROR_ code; a message goes to
+// output.
+int hostExtract(const char* format, const std::string& archive, const std::string& dir,
+                char* output, DWORD outputSize);
+
+// Packs dir into archive with the host writer of format ("tar", "tgz", "tbz2",
+// "zip", "7z", "7zip" for ZIP through 7-Zip, "lzh", "cab"). level is passed as
+// given ("" for the default); extra are further switches for 7-Zip.
+int hostCreate(const char* format, const std::string& archive, const std::string& dir,
+               const PackSpec& spec, const std::string& level,
+               const std::vector<std::string>& extra, char* output, DWORD outputSize);
+
+// Writes text into the caller's output buffer, cut to fit.
+void setOutput(char* output, DWORD outputSize, const std::string& text);
+
+bool hasSwitch(const ParsedCommand& cmd, const char* name);
