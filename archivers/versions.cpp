@@ -1,0 +1,111 @@
+// Version queries: archiver version exports, the companion DLLs' own version
+// functions, version resources of files, and the operating-system family.
+#include "archivers/versions.h"
+
+#include "archivers/binding.h"
+#include "engine/handles.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+namespace {
+
+// The version export of a format; TAR-GZ, TAR-BZ2 and ACE have none (TAR is
+// asked as FMT_TAR).
+const char* versionExportName(ArchiveFormat format) {
+    switch (format) {
+    case FMT_LZH: return "UnlhaGetVersion";
+    case FMT_UNZIP: return "UnZipGetVersion";
+    case FMT_ZIP: return "ZipGetVersion";
+    case FMT_CAB: return "CabGetVersion";
+    case FMT_ARJ: return "UnarjGetVersion";
+    case FMT_TAR: return "TarGetVersion";
+    case FMT_RAR: return "UnrarGetVersion";
+    case FMT_BZA:
+    case FMT_GZA: return "BgaGetVersion";
+    case FMT_GCA: return "UnGCAGetVersion";
+    case FMT_YZ1: return "Yz1GetVersion";
+    case FMT_7Z: return "SevenZipGetVersion";
+    default: return nullptr;
+    }
+}
+
+typedef int(WINAPI* RarDllVersionProc)(void);
+typedef void(WINAPI* ZpVersionProc)(unsigned char* record);
+
+const size_t ZP_VERSION_RECORD_SIZE = 64;
+
+// The fixed file information of a file's version resource, copied out of
+// the block. False when the file has none or it cannot be read; `size` is
+// the size of the version information (0 when there is none).
+bool readFixedFileInfo(const char* fileName, VS_FIXEDFILEINFO& info, DWORD& size) {
+    DWORD ignored = 0;
+    size = GetFileVersionInfoSizeA(fileName, &ignored);
+    if (size == 0) return false;
+    std::vector<char> block(size);
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    if (!GetFileVersionInfoA(fileName, 0, size, block.data()) ||
+        !VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&fixed), &length) || !fixed ||
+        length < sizeof(VS_FIXEDFILEINFO)) {
+        return false;
+    }
+    info = *fixed;
+    return true;
+}
+
+}  // namespace
+
+uint16_t getArchiverVersion(ConverterContext& ctx, ArchiveFormat format) {
+    HMODULE module = loadArchiver(ctx, format, false);
+    if (!module) return 0;
+    const char* exportName = versionExportName(format);
+    if (!exportName) return 0;
+    ArchiverVersionProc version = reinterpret_cast<ArchiverVersionProc>(GetProcAddress(module, exportName));
+    return version ? version() : 0;
+}
+
+int getUnrarVersion() {
+    Module unrar(LoadLibraryA("unrar.dll"));
+    if (!unrar) return 0;
+    RarDllVersionProc version = reinterpret_cast<RarDllVersionProc>(GetProcAddress(unrar.get(), "RARGetDllVersion"));
+    return version ? version() : 0;
+}
+
+uint16_t getZip32Version() {
+    Module zip32(LoadLibraryA("zip32.dll"));
+    if (!zip32) return 0;
+    ZpVersionProc version = reinterpret_cast<ZpVersionProc>(GetProcAddress(zip32.get(), "ZpVersion"));
+    if (!version) return 0;
+    // Zeroed, so that a DLL filling less than the record never yields stray digits.
+    unsigned char record[ZP_VERSION_RECORD_SIZE] = {};
+    version(record);
+    char digits[16];
+    std::snprintf(digits, sizeof digits, "%u%u%u", record[56], record[57], record[58]);
+    return static_cast<uint16_t>(std::strtoul(digits, nullptr, 10));
+}
+
+bool getFileVersionText(const char* fileName, char* text, size_t textSize) {
+    if (textSize == 0) return false;
+    text[0] = 0;
+    VS_FIXEDFILEINFO info;
+    DWORD size = 0;
+    if (!readFixedFileInfo(fileName, info, size)) return false;
+    std::snprintf(text, textSize, "%d.%d.%d.%d", HIWORD(info.dwFileVersionMS), LOWORD(info.dwFileVersionMS),
+                  HIWORD(info.dwFileVersionLS), LOWORD(info.dwFileVersionLS));
+    return true;
+}
+
+DWORD getFileType(const char* fileName) {
+    VS_FIXEDFILEINFO info;
+    DWORD size = 0;
+    if (readFixedFileInfo(fileName, info, size)) return info.dwFileType;
+    return size;   // 0 without version information, the (non-zero) size when it is unreadable
+}
+
+bool isNtPlatform() {
+    OSVERSIONINFOA version = {};
+    version.dwOSVersionInfoSize = sizeof version;
+    return GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT;
+}
