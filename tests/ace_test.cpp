@@ -6,13 +6,14 @@
 #include <commctrl.h>
 
 #include <cstdio>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "archivers/ace.h"
 #include "support/dialog_driver.h"
+#include "support/scratch_folder.h"
+#include "support/standin_archive.h"
 #include "support/text.h"
 #include "ui/ace_dialogs.h"
 #include "ui/resources/resource.h"
@@ -30,48 +31,15 @@ std::string windowText(HWND window) {
     return fromWide(text);
 }
 
-void removeTree(const std::string& folder) {
-    WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA((folder + "*").c_str(), &found);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name = found.cFileName;
-            if (name == "." || name == "..") continue;
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) removeTree(folder + name + "\\");
-            else DeleteFileA((folder + name).c_str());
-        } while (FindNextFileA(find, &found));
-        FindClose(find);
-    }
-    RemoveDirectoryA(folder.c_str());
-}
-
-void writeFile(const std::string& ansiPath, const std::string& content) {
-    FILE* file = fopen(ansiPath.c_str(), "wb");
-    ASSERT_NE(file, nullptr) << ansiPath;
-    fwrite(content.data(), 1, content.size(), file);
-    fclose(file);
-}
-
-std::string readFile(const std::string& ansiPath) {
-    std::ifstream in(ansiPath, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 struct AceTest : testing::Test {
     HMODULE dll = nullptr;
-    std::string folder;   // ANSI, ends in a backslash
+    ScratchFolder scratch{"ace"};
+    std::string folder = scratch.path();   // ANSI, ends in a backslash
     std::string script;
 
     void SetUp() override {
         dll = LoadLibraryA(standinDll().c_str());
         ASSERT_NE(dll, nullptr) << standinDll();
-        char temp[MAX_PATH];
-        GetTempPathA(MAX_PATH, temp);
-        folder = std::string(temp) + "ace_test_" + std::to_string(GetCurrentProcessId()) + "\\";
-        removeTree(folder);
-        CreateDirectoryA(folder.c_str(), nullptr);
         CreateDirectoryA((folder + "out").c_str(), nullptr);
         script = folder + "script.txt";
         SetEnvironmentVariableA("VELTROX_ACE_SCRIPT", script.c_str());
@@ -79,15 +47,22 @@ struct AceTest : testing::Test {
     void TearDown() override {
         SetEnvironmentVariableA("VELTROX_ACE_SCRIPT", nullptr);
         if (dll) FreeLibrary(dll);
-        removeTree(folder);
     }
 
-    // A stand-in archive; entries are "D folder" / "F name\tcontent" (UTF-8).
+    // A stand-in archive behind an ACE signature; entries are
+    // "D folder" / "F name\tcontent" (UTF-8).
     std::string makeArchive(const std::string& name, const std::vector<std::string>& entries) {
-        std::string text = "VELTROX-ACE-STANDIN\n";
-        for (const std::string& entry : entries) text += toAnsi(entry) + "\n";
+        StandinArchive archive;
+        for (const std::string& line : entries) {
+            StandinEntry entry;
+            entry.folder = line[0] == 'D';
+            size_t tab = line.find('\t');
+            entry.name = toAnsi(line.substr(2, tab == std::string::npos ? std::string::npos : tab - 2));
+            if (tab != std::string::npos) entry.data = toAnsi(line.substr(tab + 1));
+            archive.entries.push_back(entry);
+        }
         std::string path = folder + name;
-        writeFile(path, text);
+        writeBytes(path, std::string("\x31\x00\x00\x00\x00\x00\x00**ACE**\n", 15) + encodeStandinArchive(archive));
         return path;
     }
 
@@ -97,14 +72,14 @@ struct AceTest : testing::Test {
                                      int* result, AceExtractor** seenExtractor = nullptr) {
         std::string text;
         for (const std::string& line : lines) text += toAnsi(line) + "\n";
-        writeFile(script, text);
+        writeBytes(script, text);
         DeleteFileA((script + ".log").c_str());
         AceExtractor extractor(dll);
         *result = extractor.extractAceArchive(nullptr, archive.c_str(), (folder + "out\\").c_str());
         EXPECT_EQ(extractor.progressDialog, nullptr);
         EXPECT_EQ(extractor.cancelRequested, 0);
         std::vector<std::string> log;
-        std::istringstream in(fromAnsi(readFile(script + ".log")));
+        std::istringstream in(fromAnsi(readBytes(script + ".log")));
         for (std::string line; std::getline(in, line);) log.push_back(line);
         return log;
     }
@@ -184,20 +159,20 @@ TEST_F(AceTest, CallbacksAnswerByStructureTypeAndCode) {
 TEST_F(AceTest, ExtractsThroughTheContextAndKeepsFolders) {
     std::string archive = makeArchive("real.ace", {"D 空のフォルダ", "F docs\\読んでね.txt\tこんにちは",
                                                    "F top.txt\ttop level"});
-    writeFile(script, "state\t7\t1056\t3\ttop.txt\t4096\t2048\n");
+    writeBytes(script, "state\t7\t1056\t3\ttop.txt\t4096\t2048\n");
     ConverterContext ctx;
     ctx.hUnacev2 = LoadLibraryA(standinDll().c_str());   // the context releases its own reference
     std::string out = folder + "out\\";
     EXPECT_TRUE(extractAce(ctx, archive.c_str(), out.c_str()));
-    EXPECT_EQ(fromAnsi(readFile(out + toAnsi("docs\\読んでね.txt"))), "こんにちは");
-    EXPECT_EQ(readFile(out + "top.txt"), "top level");
+    EXPECT_EQ(fromAnsi(readBytes(out + toAnsi("docs\\読んでね.txt"))), "こんにちは");
+    EXPECT_EQ(readBytes(out + "top.txt"), "top level");
     DWORD attributes = GetFileAttributesA((out + toAnsi("空のフォルダ")).c_str());
     EXPECT_TRUE(attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY));
 }
 
 TEST_F(AceTest, NonAceFileIsRefusedWithItsPathAndNoProgressDialog) {
     std::string path = folder + toAnsi("偽物.ace");
-    writeFile(path, "Rar!\x1a\x07\x00 not an ACE archive");
+    writeBytes(path, "Rar!\x1a\x07\x00 not an ACE archive");
     DialogDriver driver([](DialogDriver& d) {
         SeenWindow box = d.waitFor();
         d.click(box, IDOK);
@@ -250,6 +225,7 @@ TEST_F(AceTest, PasswordDialogHandsTheTypedPasswordToTheDll) {
         d.waitFor("進捗状況");
         SeenWindow dialog = d.waitFor("パスワードの入力");
         owner = windowText(dialog.owner);
+        d.screenshot("ace_password");
         d.click(dialog, IDOK);   // nothing typed yet
         SeenWindow refusal = d.waitFor("Veltrox.dll");
         d.click(refusal, IDOK);
@@ -288,6 +264,7 @@ TEST_F(AceTest, CancelStopsTheExtractionOnceAndTheNextArchiveStartsClean) {
     std::string second = makeArchive("second.ace", {"F two.txt\t2"});
     DialogDriver cancelling([](DialogDriver& d) {
         SeenWindow progress = d.waitFor("進捗状況");
+        d.screenshot("ace_progress");
         d.click(progress, IDCANCEL);
         SeenWindow box = d.waitFor("Veltrox.dll");
         d.click(box, IDOK);
@@ -312,7 +289,7 @@ TEST_F(AceTest, CancelStopsTheExtractionOnceAndTheNextArchiveStartsClean) {
     EXPECT_TRUE(watching.finish());   // no "cancelled" box appeared
     EXPECT_EQ(result, 0);
     EXPECT_EQ(answers(log), (std::vector<std::string>{"progress-until-cancel reports=20 -> 0"}));
-    EXPECT_EQ(readFile(folder + "out\\two.txt"), "2");
+    EXPECT_EQ(readBytes(folder + "out\\two.txt"), "2");
 }
 
 // updateProgress and pumpMessage on the test's own thread.

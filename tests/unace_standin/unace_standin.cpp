@@ -1,8 +1,6 @@
-// Stand-in for unacev2.dll. Its "archives" are text files:
-//
-//   VELTROX-ACE-STANDIN
-//   D <folder>                 a folder (relative, backslashes)
-//   F <file><TAB><content>     a file with one line of content
+// Stand-in for unacev2.dll. Its archives are stand-in archives (see
+// support/standin_archive.h); anything may precede them, for example an ACE
+// signature so that the converter recognises the file as ACE.
 //
 // During ACEExtract it plays the script named by the environment variable
 // VELTROX_ACE_SCRIPT (one command a line, fields separated by TABs) and
@@ -27,10 +25,9 @@
 #include <vector>
 
 #include "archivers/ace_interface.h"
+#include "support/standin_archive.h"
 
 namespace {
-
-const char MAGIC[] = "VELTROX-ACE-STANDIN";
 
 AceGlobalData globalData;
 bool initialised = false;
@@ -48,14 +45,10 @@ std::vector<std::string> splitTabs(const std::string& line) {
     }
 }
 
-bool readLines(const char* path, std::vector<std::string>& lines) {
-    FILE* file = fopen(path, "rb");
-    if (!file) return false;
+std::vector<std::string> scriptLines(const char* path) {
+    std::vector<std::string> lines;
     std::string text;
-    char chunk[4096];
-    size_t got;
-    while ((got = fread(chunk, 1, sizeof chunk, file)) > 0) text.append(chunk, got);
-    fclose(file);
+    if (!readWholeFile(path, text)) return lines;
     size_t start = 0;
     while (start < text.size()) {
         size_t end = text.find('\n', start);
@@ -65,13 +58,14 @@ bool readLines(const char* path, std::vector<std::string>& lines) {
         lines.push_back(line);
         start = end + 1;
     }
-    return true;
+    return lines;
 }
 
-bool isStandinArchive(const char* path, std::vector<std::string>* lines) {
-    std::vector<std::string> read;
-    if (!path || !readLines(path, read) || read.empty() || read[0] != MAGIC) return false;
-    if (lines) *lines = read;
+bool isStandinArchive(const char* path, StandinArchive* archive) {
+    std::string bytes;
+    StandinArchive read;
+    if (!path || !readWholeFile(path, bytes) || !decodeStandinArchive(bytes, read)) return false;
+    if (archive) *archive = read;
     return true;
 }
 
@@ -102,24 +96,15 @@ bool makeFolders(const std::string& path) {
     return true;
 }
 
-int extractEntries(const std::vector<std::string>& lines, std::string destination) {
+int extractEntries(const StandinArchive& archive, std::string destination) {
     if (!destination.empty() && destination.back() != '\\') destination += '\\';
-    for (size_t i = 1; i < lines.size(); ++i) {
-        const std::string& line = lines[i];
-        if (line.size() < 3) continue;
-        if (line.compare(0, 2, "D ") == 0) {
-            std::string folder = destination + line.substr(2) + "\\";
-            makeFolders(folder);
-        } else if (line.compare(0, 2, "F ") == 0) {
-            size_t tab = line.find('\t');
-            std::string name = line.substr(2, tab == std::string::npos ? std::string::npos : tab - 2);
-            std::string content = tab == std::string::npos ? std::string() : line.substr(tab + 1);
-            std::string path = destination + name;
+    for (const StandinEntry& entry : archive.entries) {
+        std::string path = destination + entry.name;
+        if (entry.folder) {
+            makeFolders(path + "\\");
+        } else {
             makeFolders(path);
-            FILE* out = fopen(path.c_str(), "wb");
-            if (!out) return 3;
-            fwrite(content.data(), 1, content.size(), out);
-            fclose(out);
+            if (!writeWholeFile(path, entry.data)) return 3;
         }
     }
     return 0;
@@ -146,8 +131,8 @@ extern "C" int WINAPI ACEReadArchiveData(LPCSTR archivePath, AceReadArchiveData*
 
 extern "C" int WINAPI ACEExtract(LPCSTR archivePath, AceExtractData* extract) {
     if (!initialised || !extract) return 1;
-    std::vector<std::string> archiveLines;
-    if (!isStandinArchive(archivePath, &archiveLines)) return 2;
+    StandinArchive archive;
+    if (!isStandinArchive(archivePath, &archive)) return 2;
 
     char scriptBuffer[MAX_PATH] = "";
     DWORD scriptLength = GetEnvironmentVariableA("VELTROX_ACE_SCRIPT", scriptBuffer, sizeof scriptBuffer);
@@ -155,7 +140,7 @@ extern "C" int WINAPI ACEExtract(LPCSTR archivePath, AceExtractData* extract) {
     std::vector<std::string> script;
     Log log;
     if (scriptPath && *scriptPath) {
-        readLines(scriptPath, script);
+        script = scriptLines(scriptPath);
         log.file = fopen((std::string(scriptPath) + ".log").c_str(), "wb");
     }
 
@@ -263,7 +248,7 @@ extern "C" int WINAPI ACEExtract(LPCSTR archivePath, AceExtractData* extract) {
         if (answer == ACE_CALLBACK_CANCEL) cancelled = true;
     }
 
-    int result = cancelled ? 255 : extractEntries(archiveLines, extract->destinationDir ? extract->destinationDir : "");
+    int result = cancelled ? 255 : extractEntries(archive, extract->destinationDir ? extract->destinationDir : "");
     log.line("result " + std::to_string(result));
     return result;
 }
