@@ -33,7 +33,8 @@ bool readDroppedItems(IDataObject* data, std::vector<DroppedItem>& items) {
             UINT got = DragQueryFileW(drop, i, &name[0], len + 1);
             name.resize(got < len ? got : len);
         }
-        items.push_back(makeDroppedItem(name));
+        // An empty name is no item (some shells count one in an empty list).
+        if (!name.empty()) items.push_back(makeDroppedItem(name));
     }
     return true;
 }

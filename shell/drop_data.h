@@ -6,9 +6,10 @@
 #include "engine/converter_context.h"
 #include "engine/gather.h"
 
-// The CF_HDROP items of `data` in drop order, read as UTF-16 names. False when
-// there is no data object or it holds no CF_HDROP data in global memory. The
-// storage medium is released before returning, on every path.
+// The CF_HDROP items of `data` in drop order, read as UTF-16 names; empty
+// names are left out. False when there is no data object or it holds no
+// CF_HDROP data in global memory. The storage medium is released before
+// returning, on every path.
 bool readDroppedItems(IDataObject* data, std::vector<DroppedItem>& items);
 
 // Input gathering for a drop: refuses to start without any archiver DLL, reads
