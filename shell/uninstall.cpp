@@ -31,7 +31,7 @@ void deleteSendToMarker() {
 
 }  // namespace
 
-void runUninstall(HWND window, const char* commandLine) {
+void runUninstall(HWND window, const char* commandLine, ProgramStarter start) {
     if (!commandLine || strlen(commandLine) >= 260) return;
 
     OSVERSIONINFOA version;
@@ -53,5 +53,5 @@ void runUninstall(HWND window, const char* commandLine) {
     deleteSendToMarker();
 
     std::string parameters = std::string(parameterPrefix) + commandLine;
-    ShellExecuteA(window, "open", program, parameters.c_str(), nullptr, SW_SHOWDEFAULT);
+    (start ? start : ShellExecuteA)(window, "open", program, parameters.c_str(), nullptr, SW_SHOWDEFAULT);
 }
