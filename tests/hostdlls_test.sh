@@ -23,7 +23,7 @@ for fixture in "$WORK"/src/*; do
   printf '%s\n' "$(extract_call "$fixture" "$(winpath "$WORK/out/$name")\\")" >>"$batch"
 done
 # A corrupt archive and a missing one fail.
-head -c 300 "$WORK/src/tree.zip" >"$WORK/corrupt.zip"
+head -c 300 "$WORK/src/tree-zip.zip" >"$WORK/corrupt.zip"
 printf '%s\n' "$(extract_call "$WORK/corrupt.zip" "$(winpath "$WORK/out/corrupt")\\")" >>"$batch"
 printf '%s\n' "$(extract_call "$WORK/missing.lzh" "$(winpath "$WORK/out/missing")\\")" >>"$batch"
 run_batch "$batch" "$WORK/extract.result"

@@ -74,21 +74,22 @@ rename_below() {
   done
 }
 
-# make_host_archives TREE OUT: TREE packed by the host archivers into
-# OUT/tree.<ext>, with code page 932 names where Windows archivers use them.
+# make_host_archives TREE OUT [STEM]: TREE packed by the host archivers into
+# OUT/STEM-<format>.<ext> (STEM default "tree"), with code page 932 names
+# where Windows archivers use them.
 make_host_archives() {
-  local tree="$1" out="$2" cp="$2.cp932"
+  local tree="$1" out="$2" cp="$2.cp932" s="${3:-tree}"
   mkdir -p "$out"
   rm -rf "$cp"
   cp -a "$tree" "$cp"
   names_to_cp932 "$cp"
-  (cd "$cp" && LC_ALL=C tar -cf "$out/tree.tar" . &&
-     LC_ALL=C tar -czf "$out/tree.tgz" . && LC_ALL=C tar -cjf "$out/tree.tar.bz2" . &&
-     LC_ALL=C zip -qr "$out/tree.zip" . &&
-     LC_ALL=C arj a -r -y "$out/tree.arj" '*' >/dev/null)
-  (cd "$tree" && 7zz a -bd "$out/tree.7z" . >/dev/null &&
-     jlha -ao5q2 "$out/tree.lzh" * >/dev/null &&
-     find . -type f -printf '%P\0' | xargs -0 gcab -c -z "$out/tree.cab")
+  (cd "$cp" && LC_ALL=C tar -cf "$out/$s-tar.tar" . &&
+     LC_ALL=C tar -czf "$out/$s-tgz.tgz" . && LC_ALL=C tar -cjf "$out/$s-tbz2.tar.bz2" . &&
+     LC_ALL=C zip -qr "$out/$s-zip.zip" . &&
+     LC_ALL=C arj a -r -y "$out/$s-arj.arj" '*' >/dev/null)
+  (cd "$tree" && 7zz a -bd "$out/$s-7z.7z" . >/dev/null &&
+     jlha -ao5q2 "$out/$s-lzh.lzh" * >/dev/null &&
+     find . -type f -printf '%P\0' | xargs -0 gcab -c -z "$out/$s-cab.cab")
   chmod -R u+w "$cp"
   rm -rf "$cp"
 }
@@ -215,4 +216,57 @@ expect_cp932_names() {
     tgz) expect_true "$target: code page 932 names in $2" bash -c 'gzip -dc "$1" | LC_ALL=C grep -qaF "$2"' - "$archive" "$bytes" ;;
     tbz2) expect_true "$target: code page 932 names in $2" bash -c 'bzip2 -dc "$1" | LC_ALL=C grep -qaF "$2"' - "$archive" "$bytes" ;;
   esac
+}
+
+# install_veltrox BUILD PREFIX: a fresh Wine prefix with Veltrox installed
+# from its INF as a user does, and the host-backed archiver DLLs in the
+# Windows folder (on every program's DLL search path). Sets WINE, SERVER,
+# WINEPREFIX and MARKER (the SendTo marker's host path).
+install_veltrox() {
+  local build="$1" source
+  source="$(grep -m1 '^export VELTROX_SOURCE_DIR=' "$build/wine-run.sh" | cut -d'"' -f2)"
+  WINE="$(grep -m1 '^WINE_LOADER=' "$build/wine-run.sh" | cut -d'"' -f2)"
+  SERVER="$(grep -m1 '^WINE_SERVER=' "$build/wine-run.sh" | cut -d'"' -f2)"
+  export WINEPREFIX="$2" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  "$SERVER" -k 2>/dev/null
+  rm -rf "$WINEPREFIX" "$WINEPREFIX.media"
+  mkdir -p "$WINEPREFIX" "$WINEPREFIX.media"
+  cp "$source/install/Veltrox.inf" "$source/install/Veltrox.txt" "$build"/bin/Veltrox*.dll "$WINEPREFIX.media/"
+  [ -f "$build/bin/VeltroxHost.exe" ] && cp "$build/bin/VeltroxHost.exe" "$WINEPREFIX.media/"
+  "$WINE" wineboot -i >/dev/null 2>&1 </dev/null
+  "$SERVER" -w
+  wine_quiet rundll32 setupapi.dll,InstallHinfSection DefaultInstall 132 "$(winpath "$WINEPREFIX.media/Veltrox.inf")"
+  "$SERVER" -w
+  cp "$build"/hostdlls/*.dll "$build/hostdlls/hostarc.sh" "$WINEPREFIX/drive_c/windows/"
+  MARKER="$(find "$WINEPREFIX/drive_c/users" -path '*/SendTo/*.Veltrox' | head -1)"
+  [ -n "$MARKER" ]
+}
+
+# wine_quiet PROGRAM ARGS...: runs a Windows program; its output goes to a
+# file first (Wine's helper processes would keep a pipe open).
+wine_quiet() {
+  local out rc
+  out="$(mktemp)"
+  "$WINE" "$@" >"$out" 2>&1 </dev/null
+  rc=$?
+  cat "$out"
+  rm -f "$out"
+  return $rc
+}
+
+# drop_on_veltrox [playuser options...] -- FILES...: a SendTo drop of FILES
+# (host paths) through the drop program, the conversion dialog answered by
+# playuser. The windows met are printed.
+drop_on_veltrox() {
+  local options=() files=()
+  while [ $# -gt 0 ] && [ "$1" != -- ]; do options+=("$1"); shift; done
+  shift
+  for f in "$@"; do files+=("$(winpath "$f")"); done
+  wine_quiet "$BUILD/bin/playuser.exe" "${options[@]}" -- \
+    "$(winpath "$BUILD/bin/droptool.exe")" "$(winpath "$MARKER")" "${files[@]}"
+}
+
+# set_option NAME VALUE: a numeric setting of the converter in the registry.
+set_option() {
+  wine_quiet reg add 'HKCU\Software\Kesta\Veltrox\option' /v "$1" /t REG_DWORD /d "$2" /f >/dev/null
 }

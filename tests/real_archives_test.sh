@@ -1,0 +1,112 @@
+#!/bin/bash
+# Real archives through the installed converter: Veltrox installed from its
+# INF into a fresh Wine prefix, the host-backed archiver DLLs on the search
+# path, archives made by the host archivers dropped on the SendTo marker with
+# the drop program, the conversion dialog answered by playuser, and every
+# result checked with the host archivers.
+# Arguments: build folder, source folder.
+set -u
+. "$2/tests/support/real_archives.sh"
+setup_real_archives "$1" real_archives_test
+# Wine's recycle bin is the XDG trash.
+export XDG_DATA_HOME="$WORK/xdg"
+install_veltrox "$BUILD" "$WORK/prefix" || { echo "installation failed"; exit 1; }
+trap '"$SERVER" -k 2>/dev/null' EXIT
+make_tree "$WORK/tree"
+make_host_archives "$WORK/tree" "$WORK/src"
+TEMP_DIR="$(dirname "$(find "$WORK/prefix/drive_c/users" -maxdepth 4 -type d -name Temp | head -1)/x")"
+
+# output_of DEST STEM: the converted archive of the source STEM in DEST.
+output_of() { find "$1" -maxdepth 1 -type f -name "$2.*" | head -1; }
+
+target_of_file() {
+  case "$1" in *.tar.bz2) echo tbz2 ;; *.tgz) echo tgz ;; *.tar) echo tar ;; *.zip) echo zip ;;
+    *.7z) echo 7z ;; *.lzh) echo lzh ;; *.cab) echo cab ;; *.exe) echo 7z ;; esac
+}
+
+# Every source format into every target format (one drop per target, all
+# sources at once, sorted entries).
+sources=("$WORK"/src/*)
+for target in tar tgz tbz2 zip 7z lzh cab; do
+  dest="$WORK/matrix/$target"
+  mkdir -p "$dest"
+  drop_on_veltrox --dest "$(winpath "$dest")" --format "$target" --sort on -- "${sources[@]}" >"$dest.log"
+  for source in "${sources[@]}"; do
+    stem="${source##*/}"; stem="${stem%%.*}"
+    out="$(output_of "$dest" "$stem")"
+    if [ -z "$out" ]; then fail "$stem -> $target: no archive"; continue; fi
+    host_extract "$target" "$out" "$WORK/matrix-check/$target/$stem"
+    expect_same_files "$stem -> $target" "$WORK/tree" "$WORK/matrix-check/$target/$stem" files
+    expect_cp932_names "$target" "$out"
+  done
+done
+
+# Sorting on: names in ascending order regardless of case (sub/a.txt before
+# sub/B.txt); sorting off keeps the folder's order, here byte order.
+order_on="$(archive_file_order zip "$(output_of "$WORK/matrix/zip" tree-tar)" | grep '^sub/')"
+expect_eq "sorted entries" "$(printf 'sub/a.txt\nsub/B.txt')" "$order_on"
+mkdir -p "$WORK/unsorted"
+drop_on_veltrox --dest "$(winpath "$WORK/unsorted")" --format zip --sort off -- "$WORK/src/tree-7z.7z" >"$WORK/unsorted.log"
+out="$(output_of "$WORK/unsorted" tree-7z)"
+order_off="$(archive_file_order zip "$out" | grep '^sub/')"
+expect_eq "unsorted entries" "$(printf 'sub/B.txt\nsub/a.txt')" "$order_off"
+# Without a response file the whole folder is packed, empty folders included.
+host_extract zip "$out" "$WORK/unsorted-check"
+expect_same_files "unsorted zip keeps folders" "$WORK/tree" "$WORK/unsorted-check"
+
+# The chain LZH -> ZIP -> 7z -> TAR-BZ2 -> LZH keeps names, bytes and folders.
+current="$WORK/src/tree-lzh.lzh"
+step=0
+for target in zip 7z tbz2 lzh; do
+  step=$((step + 1))
+  mkdir -p "$WORK/chain/$step"
+  drop_on_veltrox --dest "$(winpath "$WORK/chain/$step")" --format "$target" --sort off -- "$current" >"$WORK/chain/$step.log"
+  current="$(find "$WORK/chain/$step" -maxdepth 1 -type f | head -1)"
+  [ -n "$current" ] || { fail "chain step $step ($target): no archive"; break; }
+done
+if [ -n "$current" ]; then
+  host_extract lzh "$current" "$WORK/chain-check"
+  expect_same_files "chain LZH ZIP 7z TAR-BZ2 LZH" "$WORK/tree" "$WORK/chain-check"
+fi
+
+# SameTime: the new archive gets the source's last-write time.
+mkdir -p "$WORK/time/src" "$WORK/time/dest"
+cp "$WORK/src/tree-zip.zip" "$WORK/time/src/dated.zip"
+touch -d '2001-02-03 04:05:06' "$WORK/time/src/dated.zip"
+drop_on_veltrox --dest "$(winpath "$WORK/time/dest")" --format 7z --sametime on -- "$WORK/time/src/dated.zip" >"$WORK/time.log"
+out="$(output_of "$WORK/time/dest" dated)"
+expect_eq "SameTime" "$(stat -c %Y "$WORK/time/src/dated.zip")" "$( [ -n "$out" ] && stat -c %Y "$out")"
+
+# fAfterDel with a corrupt archive in the same drop: the converted source goes
+# to the recycle bin, the corrupt one stays, the run goes on past it and no
+# work folder is left behind.
+mkdir -p "$WORK/del/src" "$WORK/del/dest"
+head -c 400 "$WORK/src/tree-tgz.tgz" >"$WORK/del/src/broken.tgz"
+cp "$WORK/src/tree-cab.cab" "$WORK/del/src/good.cab"
+cp "$WORK/src/tree-arj.arj" "$WORK/del/src/later.arj"
+drop_on_veltrox --dest "$(winpath "$WORK/del/dest")" --format lzh --afterdel on -- \
+  "$WORK/del/src/broken.tgz" "$WORK/del/src/good.cab" "$WORK/del/src/later.arj" >"$WORK/del.log"
+expect_true "fAfterDel: converted source removed" test ! -e "$WORK/del/src/good.cab"
+expect_true "fAfterDel: converted source in the recycle bin" test -f "$XDG_DATA_HOME/Trash/files/good.cab"
+expect_true "fAfterDel: the one after the corrupt archive converted" test -n "$(output_of "$WORK/del/dest" later)"
+expect_true "corrupt archive kept" test -f "$WORK/del/src/broken.tgz"
+expect_true "corrupt archive: no output" test -z "$(output_of "$WORK/del/dest" broken)"
+expect_eq "no work folder left" "" "$(find "$TEMP_DIR" -maxdepth 1 -name '*~*' 2>/dev/null)"
+
+# Self-extracting 7z: the module file followed by the 7z archive.
+printf 'MZ self-extractor module stand-in\n' >"$WORK/module.sfx"
+for module in 7zCon.sfx 7z.sfx 7zC.sfx; do cp "$WORK/module.sfx" "$WORK/prefix/drive_c/windows/$module"; done
+mkdir -p "$WORK/sfx"
+drop_on_veltrox --dest "$(winpath "$WORK/sfx")" --format 7z --sfx on -- "$WORK/src/tree-lzh.lzh" >"$WORK/sfx.log"
+exe="$WORK/sfx/tree-lzh.exe"
+expect_true "self-extracting 7z written" test -f "$exe"
+if [ -f "$exe" ]; then
+  size="$(stat -c %s "$WORK/module.sfx")"
+  expect_true "self-extracting 7z starts with the module" cmp -s -n "$size" "$WORK/module.sfx" "$exe"
+  tail -c +"$((size + 1))" "$exe" >"$WORK/sfx-tail.7z"
+  host_extract 7z "$WORK/sfx-tail.7z" "$WORK/sfx-check"
+  expect_same_files "self-extracting 7z content" "$WORK/tree" "$WORK/sfx-check" files
+fi
+expect_true "no plain 7z left beside the executable" test ! -e "$WORK/sfx/tree-lzh.7z"
+
+finish_real_archives

@@ -1,0 +1,237 @@
+// playuser: starts a program (the drop program) and plays the user of the
+// dialogs that the converter shows meanwhile, from outside its process, as
+// someone in front of the screen would: the conversion dialog gets the
+// destination folder, the target format and the options from the arguments
+// and is confirmed with OK; a message box is noted and answered (Yes where
+// it asks, else OK). Every window met is printed (UTF-8) and, with --shots,
+// saved as a screenshot of the X screen.
+//
+//   playuser [--dest FOLDER] [--format lzh|zip|cab|tar|tgz|tbz2|7z]
+//            [--sort on|off] [--sametime on|off] [--afterdel on|off]
+//            [--sfx on|off] [--use7zip on|off] [--cancel] [--shots UNIXDIR]
+//            -- PROGRAM ARGS...
+//
+// Exit code: the program's, or 2 on a usage error.
+#include <windows.h>
+#include <tlhelp32.h>
+
+#include <cstdio>
+#include <cwchar>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Control identifiers of the conversion dialog.
+constexpr int ID_DEST = 1011;
+constexpr int ID_SAME_PLACE = 1022;
+constexpr int ID_AFTER_DEL = 1023;
+constexpr int ID_SAME_TIME = 1045;
+constexpr int ID_SFX = 1010;
+constexpr int ID_USE_7ZIP = 1049;
+constexpr int ID_SORT = 1050;
+
+const wchar_t* const CONVERT_CAPTION = L"書庫を他の形式に変換して保存";
+
+struct Options {
+  std::wstring dest;
+  int formatId = 1003;  // ZIP
+  std::map<int, bool> checks;
+  bool cancel = false;
+  std::string shots;
+  std::wstring commandLine;
+};
+
+std::string toUtf8(const std::wstring& wide) {
+  if (wide.empty()) return std::string();
+  int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), (int)wide.size(), nullptr, 0, nullptr, nullptr);
+  std::string text((size_t)n, '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), (int)wide.size(), &text[0], n, nullptr, nullptr);
+  return text;
+}
+
+std::wstring windowText(HWND window) {
+  int n = GetWindowTextLengthW(window);
+  std::wstring text((size_t)n + 1, L'\0');
+  GetWindowTextW(window, &text[0], n + 1);
+  text.resize(wcslen(text.c_str()));
+  return text;
+}
+
+std::wstring quoteArgument(const std::wstring& arg) {
+  if (!arg.empty() && arg.find_first_of(L" \t\"") == std::wstring::npos) return arg;
+  std::wstring quoted = L"\"";
+  size_t backslashes = 0;
+  for (wchar_t c : arg) {
+    if (c == L'\\') { ++backslashes; quoted += c; continue; }
+    if (c == L'"') quoted.append(backslashes + 1, L'\\');
+    backslashes = 0;
+    quoted += c;
+  }
+  quoted.append(backslashes, L'\\');
+  return quoted + L"\"";
+}
+
+bool parseOptions(int argc, wchar_t** argv, Options& options) {
+  static const std::map<std::wstring, int> formats = {
+      {L"lzh", 1002}, {L"zip", 1003}, {L"cab", 1004}, {L"tar", 1005},
+      {L"tgz", 1006}, {L"tbz2", 1007}, {L"7z", 1046}};
+  static const std::map<std::wstring, int> checks = {
+      {L"--sort", ID_SORT}, {L"--sametime", ID_SAME_TIME}, {L"--afterdel", ID_AFTER_DEL},
+      {L"--sfx", ID_SFX}, {L"--use7zip", ID_USE_7ZIP}};
+  int i = 1;
+  for (; i < argc; ++i) {
+    std::wstring arg = argv[i];
+    if (arg == L"--") { ++i; break; }
+    if (arg == L"--cancel") { options.cancel = true; continue; }
+    if (i + 1 >= argc) return false;
+    std::wstring value = argv[++i];
+    if (arg == L"--dest") options.dest = value;
+    else if (arg == L"--shots") options.shots = toUtf8(value);
+    else if (arg == L"--format") {
+      auto it = formats.find(value);
+      if (it == formats.end()) return false;
+      options.formatId = it->second;
+    } else if (checks.count(arg)) {
+      options.checks[checks.at(arg)] = value == L"on";
+    } else {
+      return false;
+    }
+  }
+  if (i >= argc) return false;
+  for (; i < argc; ++i) {
+    if (!options.commandLine.empty()) options.commandLine += L" ";
+    options.commandLine += quoteArgument(argv[i]);
+  }
+  return true;
+}
+
+// Saves the X screen with ImageMagick's import on the host and waits a moment
+// for it (a Wine process cannot wait for a host process).
+void screenshot(const Options& options, int number, const char* what) {
+  if (options.shots.empty()) return;
+  HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+  typedef WCHAR*(CDECL * DosNameFn)(const char*);
+  DosNameFn toDos = (DosNameFn)(void*)GetProcAddress(kernel, "wine_get_dos_file_name");
+  WCHAR* sh = toDos ? toDos("/bin/sh") : nullptr;
+  if (!sh) return;
+  char file[64];
+  snprintf(file, sizeof file, "/%02d-%s.png", number, what);
+  std::string command = "import -window root '" + options.shots + file + "'";
+  int n = MultiByteToWideChar(CP_UTF8, 0, command.c_str(), -1, nullptr, 0);
+  std::wstring wideCommand((size_t)n, L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, command.c_str(), -1, &wideCommand[0], n);
+  std::wstring line = L"\"" + std::wstring(sh) + L"\" -c \"" + wideCommand.c_str() + L"\"";
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  if (CreateProcessW(sh, &line[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process)) {
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    Sleep(2000);
+  }
+  HeapFree(GetProcessHeap(), 0, sh);
+}
+
+void setCheck(HWND dialog, int id, bool on) {
+  HWND control = GetDlgItem(dialog, id);
+  if (!control || !IsWindowEnabled(control)) return;
+  bool checked = SendMessageW(control, BM_GETCHECK, 0, 0) == BST_CHECKED;
+  if (checked != on) SendMessageW(control, BM_CLICK, 0, 0);
+}
+
+void answerConversion(HWND dialog, const Options& options, int number) {
+  if (!options.dest.empty()) {
+    setCheck(dialog, ID_SAME_PLACE, false);
+    SetDlgItemTextW(dialog, ID_DEST, options.dest.c_str());
+  }
+  HWND format = GetDlgItem(dialog, options.formatId);
+  if (format && IsWindowEnabled(format)) SendMessageW(format, BM_CLICK, 0, 0);
+  else printf("  target format not offered\n");
+  for (const auto& check : options.checks) setCheck(dialog, check.first, check.second);
+  screenshot(options, number, "conversion-dialog");
+  PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(options.cancel ? IDCANCEL : IDOK, BN_CLICKED),
+               (LPARAM)GetDlgItem(dialog, options.cancel ? IDCANCEL : IDOK));
+}
+
+void answerMessageBox(HWND box, const Options& options, int number) {
+  wchar_t text[2048] = L"";
+  GetDlgItemTextW(box, 0xFFFF, text, 2048);
+  printf("  %s\n", toUtf8(text).c_str());
+  screenshot(options, number, "message");
+  int button = GetDlgItem(box, IDYES) ? IDYES : IDOK;
+  if (!GetDlgItem(box, button)) button = IDCANCEL;
+  PostMessageW(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), (LPARAM)GetDlgItem(box, button));
+}
+
+// The 64-bit drop handler hands the drop over to VeltroxHost.exe, which
+// converts after the drop program has ended: the user stays until it is gone.
+bool hostRunning() {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return false;
+  PROCESSENTRY32W entry = {};
+  entry.dwSize = sizeof entry;
+  bool found = false;
+  for (BOOL more = Process32FirstW(snapshot, &entry); more && !found; more = Process32NextW(snapshot, &entry))
+    found = _wcsicmp(entry.szExeFile, L"VeltroxHost.exe") == 0;
+  CloseHandle(snapshot);
+  return found;
+}
+
+struct Watch {
+  DWORD processId;
+  std::vector<HWND> found;
+};
+
+BOOL CALLBACK collectWindow(HWND window, LPARAM param) {
+  Watch* watch = reinterpret_cast<Watch*>(param);
+  wchar_t className[64];
+  if (IsWindowVisible(window) && GetClassNameW(window, className, 64) && wcscmp(className, L"#32770") == 0)
+    watch->found.push_back(window);
+  return TRUE;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  Options options;
+  if (!parseOptions(argc, argv, options)) {
+    fprintf(stderr, "usage: playuser [--dest FOLDER] [--format F] [--sort|--sametime|--afterdel|--sfx|--use7zip on|off]\n"
+                    "                [--cancel] [--shots UNIXDIR] -- PROGRAM ARGS...\n");
+    return 2;
+  }
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessW(nullptr, &options.commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &process)) {
+    fprintf(stderr, "playuser: cannot start the program\n");
+    return 2;
+  }
+  CloseHandle(process.hThread);
+  std::set<HWND> met;
+  int number = 0;
+  for (;;) {
+    bool ended = WaitForSingleObject(process.hProcess, 100) == WAIT_OBJECT_0;
+    Watch watch = {process.dwProcessId, {}};
+    EnumWindows(collectWindow, (LPARAM)&watch);
+    for (HWND window : watch.found) {
+      if (met.count(window)) continue;
+      met.insert(window);
+      Sleep(300);  // let the dialog finish its initialisation
+      std::wstring caption = windowText(window);
+      printf("window: %s\n", toUtf8(caption).c_str());
+      ++number;
+      if (caption == CONVERT_CAPTION) answerConversion(window, options, number);
+      else answerMessageBox(window, options, number);
+      fflush(stdout);
+    }
+    if (ended && !hostRunning()) break;
+  }
+  DWORD code = 1;
+  GetExitCodeProcess(process.hProcess, &code);
+  CloseHandle(process.hProcess);
+  return (int)code;
+}
