@@ -5,15 +5,20 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "archivers/ace.h"
+#include "archivers/binding.h"
+#include "archivers/extract.h"
+#include "engine/driver.h"
 #include "support/dialog_driver.h"
 #include "support/scratch_folder.h"
 #include "support/standin_archive.h"
+#include "support/standins.h"
 #include "support/text.h"
 #include "ui/ace_dialogs.h"
 #include "ui/resources/resource.h"
@@ -290,6 +295,55 @@ TEST_F(AceTest, CancelStopsTheExtractionOnceAndTheNextArchiveStartsClean) {
     EXPECT_EQ(result, 0);
     EXPECT_EQ(answers(log), (std::vector<std::string>{"progress-until-cancel reports=20 -> 0"}));
     EXPECT_EQ(readBytes(folder + "out\\two.txt"), "2");
+}
+
+// unacev2.dll found on the search path like any archiver DLL: the binding
+// loads it, the extraction routes ACE to it, and the driver converts the
+// archive into another format.
+TEST_F(AceTest, ExtractionTableRoutesAceThroughTheLoadedDll) {
+    std::string archive = makeArchive("routed.ace", {"F r.txt\tR"});
+    StandinFolder dlls;
+    dlls.addFile("unacev2.dll", readBytes(standinDll()));
+    writeBytes(script, "");
+    {
+        ConverterContext ctx;
+        EXPECT_TRUE(ctx.formats & FMT_ACE);
+        ASSERT_NE(loadArchiver(ctx, FMT_ACE, false), nullptr);
+        EXPECT_TRUE(extractArchive(ctx, archive.c_str(), (folder + "out\\").c_str(), FMT_ACE));
+        unloadArchivers(ctx);
+    }
+    EXPECT_EQ(readBytes(folder + "out\\r.txt"), "R");
+}
+
+TEST_F(AceTest, DriverConvertsAnAceArchiveIntoLzh) {
+    std::string archive = makeArchive(toAnsi("書庫.ace"), {"F 中\\文書.txt\tぶんしょ", "F a.txt\tA"});
+    std::string destination = folder + "dest\\";
+    CreateDirectoryA(destination.c_str(), nullptr);
+    StandinFolder dlls({"unlha32.dll"});
+    dlls.addFile("unacev2.dll", readBytes(standinDll()));
+    // Reports keep the progress dialog served while the script looks at it.
+    writeBytes(script, "progress-until-cancel\ta.txt\t4096\t30\t100\n");
+    DialogDriver driver([&](DialogDriver& d) {
+        SeenWindow dialog = d.waitFor("書庫を他の形式に変換して保存");
+        d.setCheck(dialog, IDC_CONV_LZH, true);
+        d.setText(dialog, IDC_CONV_DEST, fromAnsi(destination));
+        d.click(dialog, IDOK);
+        d.waitFor("進捗状況");
+    });
+    {
+        ConverterContext ctx;
+        std::string inputs = archive + std::string(1, '\0');
+        EXPECT_TRUE(convertAll(ctx, inputs.c_str()));
+    }
+    ASSERT_TRUE(driver.finish());
+    StandinArchive converted;
+    ASSERT_TRUE(readStandinArchive(destination + toAnsi("書庫.lzh"), converted));
+    EXPECT_EQ(converted.madeBy, "unlha32.dll");
+    std::vector<std::string> files;
+    for (const std::string& entry : describeStandinArchive(converted))
+        if (entry[0] == 'F') files.push_back(fromAnsi(entry));
+    std::sort(files.begin(), files.end());
+    EXPECT_EQ(files, (std::vector<std::string>{"F a.txt=A", "F 中\\文書.txt=ぶんしょ"}));
 }
 
 // updateProgress and pumpMessage on the test's own thread.

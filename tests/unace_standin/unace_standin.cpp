@@ -87,13 +87,16 @@ std::string field(const std::vector<std::string>& fields, size_t index) {
     return index < fields.size() ? fields[index] : std::string();
 }
 
-bool makeFolders(const std::string& path) {
-    for (size_t i = 3; i < path.size(); ++i) {
-        if (path[i] == '\\' && !IsDBCSLeadByte(static_cast<BYTE>(path[i - 1]))) {
+// Creates every folder on the way to path (up to its last backslash),
+// stepping over double-byte characters whose second byte is 0x5C.
+void makeFolders(const std::string& path) {
+    for (size_t i = 0; i < path.size(); ++i) {
+        if (IsDBCSLeadByte(static_cast<BYTE>(path[i]))) {
+            ++i;
+        } else if (path[i] == '\\' && i > 2) {
             CreateDirectoryA(path.substr(0, i).c_str(), nullptr);
         }
     }
-    return true;
 }
 
 int extractEntries(const StandinArchive& archive, std::string destination) {
