@@ -9,7 +9,10 @@
 #include <functional>
 #include <string>
 #include <vector>
+#include "shell/com_server.h"
 #include "support/dialog_driver.h"
+#include "support/scratch_folder.h"
+#include "support/standins.h"
 #include "support/text.h"
 
 namespace {
@@ -483,6 +486,158 @@ TEST_F(Shim64Test, HostRefusesWhatItCannotDeliver) {
     EXPECT_EQ(runHost(listFile).exitCode, 0u);
     std::vector<std::string> lines = waitForRecord(5000);
     EXPECT_NE(std::find(lines.begin(), lines.end(), "path C:\\a.zip"), lines.end());
+}
+
+// ---- the real converter behind the host ------------------------------------
+
+const char conversionCaption[] = "書庫を他の形式に変換して保存";
+
+struct ForeignSearch {
+    std::wstring caption;
+    HWND found;
+};
+
+BOOL CALLBACK findForeignWindow(HWND w, LPARAM param) {
+    ForeignSearch* search = reinterpret_cast<ForeignSearch*>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(w, &pid);
+    if (pid == GetCurrentProcessId() || !IsWindowVisible(w)) return TRUE;
+    wchar_t text[256] = {};
+    GetWindowTextW(w, text, 256);
+    if (search->caption != text) return TRUE;
+    search->found = w;
+    return FALSE;
+}
+
+// A visible top-level window of another process (the host) with this caption.
+HWND waitForForeignWindow(const std::string& caption, DWORD timeoutMs = 60000) {
+    ForeignSearch search = {toWide(caption), nullptr};
+    for (DWORD waited = 0; waited < timeoutMs && !search.found; waited += 100) {
+        EnumWindows(findForeignWindow, reinterpret_cast<LPARAM>(&search));
+        if (!search.found) Sleep(100);
+    }
+    return search.found;
+}
+
+// The user's answer to the conversion dialog: into `dest` as ZIP, the source kept.
+void answerConversion(DialogDriver& d, const SeenWindow& w, const std::string& dest) {
+    d.setText(w, 1011, fromAnsi(dest));
+    d.setCheck(w, 1003, true);    // ZIP
+    d.setCheck(w, 1023, false);   // keep the source
+    d.click(w, IDOK);
+}
+
+// An LZH header the identification accepts, followed by a stand-in archive.
+void writeLzhSource(const std::string& path) {
+    std::string header(32, '\0');
+    header.replace(0, 7, "\x22\x33-lh5-");
+    StandinArchive archive;
+    archive.entries.push_back({false, "a.txt", "hello"});
+    ASSERT_TRUE(writeBytes(path, header + encodeStandinArchive(archive)));
+}
+
+std::vector<std::string> commandLines(const std::string& log) {
+    std::vector<std::string> lines;
+    for (const StandinCall& call : readStandinCommands(log)) lines.push_back(call.dll + " " + call.commandLine);
+    return lines;
+}
+
+// Swaps the real Veltrox.dll into the stage for one test.
+class RealConverter {
+public:
+    RealConverter() {
+        ok = CopyFileW((toWide(buildFolder()) + L"bin\\Veltrox.dll").c_str(), (stage + L"Veltrox.dll").c_str(), FALSE) != FALSE;
+    }
+    ~RealConverter() {
+        CopyFileW((toWide(buildFolder()) + L"recording_converter\\Veltrox.dll").c_str(),
+                  (stage + L"Veltrox.dll").c_str(), FALSE);
+    }
+    bool ok;
+};
+
+// Drops on Veltrox64.dll while `script` plays the user in the host, and
+// waits until the host has ended.
+void dropForHost(const std::vector<std::wstring>& paths, const std::function<void(DialogDriver&, DWORD&)>& script) {
+    DWORD hostProcess = 0;
+    DialogDriver driver([&](DialogDriver& d) { script(d, hostProcess); }, 90000);
+    TestData data(paths);
+    IShellExtInit* init = newHandler();
+    IDropTarget* target = query<IDropTarget>(init, IID_IDropTarget);
+    DWORD effect = DROPEFFECT_COPY;
+    EXPECT_EQ(target->Drop(&data, 0, POINTL{0, 0}, &effect), S_OK);
+    target->Release();
+    init->Release();
+    driver.finish();
+    if (hostProcess) waitForProcessEnd(hostProcess);
+}
+
+TEST_F(Shim64Test, ConversionThroughTheHostMatchesADirectDrop) {
+    RealConverter converter;
+    ASSERT_TRUE(converter.ok);
+    StandinFolder dlls({"unlha32.dll", "zip32j.dll", "zip32.dll"});
+    ScratchFolder work("handoff");
+    std::string source = work / toAnsi("変換元.lzh");
+    std::string dest = work / "out\\";
+    std::string output = dest + toAnsi("変換元.zip");
+    CreateDirectoryA(dest.c_str(), nullptr);
+    writeLzhSource(source);
+
+    // The 32-bit road: the converter in the process the shell drops into.
+    TestData direct({toWide(fromAnsi(source))});
+    DialogDriver user([&](DialogDriver& d) { answerConversion(d, d.waitFor(conversionCaption), dest); });
+    runDrop(&direct);
+    user.finish();
+    std::vector<std::string> directCommands = commandLines(dlls.logPath());
+    ASSERT_EQ(GetFileAttributesA(output.c_str()) != INVALID_FILE_ATTRIBUTES, true) << "no output from the direct drop";
+    DeleteFileA(output.c_str());
+    clearStandinLog(dlls.logPath());
+
+    // The 64-bit road: Veltrox64.dll -> VeltroxHost.exe -> Veltrox.dll.
+    dropForHost({toWide(fromAnsi(source))}, [&](DialogDriver& d, DWORD& host) {
+        HWND dialog = waitForForeignWindow(conversionCaption);
+        if (!dialog) {
+            ADD_FAILURE() << "the conversion dialog did not appear in the host";
+            return;
+        }
+        GetWindowThreadProcessId(dialog, &host);
+        d.screenshot("handoff_conversion_dialog");
+        answerConversion(d, d.read(dialog), dest);
+    });
+    EXPECT_NE(GetFileAttributesA(output.c_str()), INVALID_FILE_ATTRIBUTES) << "no output through the host";
+    ASSERT_FALSE(directCommands.empty());
+    EXPECT_EQ(commandLines(dlls.logPath()), directCommands);
+    EXPECT_TRUE(filesIn(tempFolder).empty());
+    StandinArchive made;
+    ASSERT_TRUE(readStandinArchive(output, made));
+    EXPECT_EQ(describeStandinArchive(made), std::vector<std::string>({"F a.txt=hello"}));
+}
+
+TEST_F(Shim64Test, NameOutsideTheAnsiCodePageReachesTheConvertersOwnMessage) {
+    RealConverter converter;
+    ASSERT_TRUE(converter.ok);
+    StandinFolder dlls({"unlha32.dll", "zip32j.dll", "zip32.dll"});
+    ScratchFolder work("handoff");
+    std::wstring source = toWide(fromAnsi(work.path())) + toWide("한글.lzh");
+    HANDLE file = CreateFileW(source.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    CloseHandle(file);
+
+    std::vector<SeenWindow> boxes;
+    dropForHost({source}, [&](DialogDriver& d, DWORD& host) {
+        // Every message the converter shows is answered; the first must come.
+        for (DWORD wait = 60000; HWND box = waitForForeignWindow("Veltrox.dll", wait); wait = 3000) {
+            GetWindowThreadProcessId(box, &host);
+            boxes.push_back(d.read(box));
+            d.click(boxes.back(), IDOK);
+            Sleep(300);
+        }
+        EXPECT_EQ(waitForForeignWindow(conversionCaption, 1000), nullptr);
+    });
+    ASSERT_FALSE(boxes.empty()) << "the converter showed no message";
+    // The name reached the converter whole, as the shell gave it.
+    EXPECT_EQ(boxes[0].text().compare(0, fromWide(source).size(), fromWide(source)), 0) << boxes[0].text();
+    EXPECT_TRUE(readStandinCommands(dlls.logPath()).empty());
+    DeleteFileW(source.c_str());
 }
 
 }  // namespace
