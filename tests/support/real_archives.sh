@@ -262,9 +262,28 @@ drop_on_veltrox() {
   while [ $# -gt 0 ] && [ "$1" != -- ]; do options+=("$1"); shift; done
   shift
   for f in "$@"; do files+=("$(winpath "$f")"); done
-  wine_quiet "$BUILD/bin/playuser.exe" "${options[@]}" -- \
+  # Options not given are switched off, whatever the last drop left in the
+  # registry.
+  wine_quiet "$BUILD/bin/playuser.exe" --sort off --sametime off --afterdel off --sfx off --use7zip off \
+    "${options[@]}" -- \
     "$(winpath "$BUILD/bin/droptool.exe")" "$(winpath "$MARKER")" "${files[@]}"
 }
+
+# start_drop_test BUILD NAME: work folder, Veltrox installed into its own
+# prefix (removed again on exit), the sample tree and its host archives in
+# $WORK/tree and $WORK/src.
+start_drop_test() {
+  setup_real_archives "$1" "$2"
+  # Wine's recycle bin is the XDG trash.
+  export XDG_DATA_HOME="$WORK/xdg"
+  install_veltrox "$BUILD" "$WORK/prefix" || { echo "installation failed"; exit 1; }
+  trap '"$SERVER" -k 2>/dev/null' EXIT
+  make_tree "$WORK/tree"
+  make_host_archives "$WORK/tree" "$WORK/src"
+}
+
+# output_of DEST STEM: the converted archive of the source STEM in DEST.
+output_of() { find "$1" -maxdepth 1 -type f -name "$2.*" | head -1; }
 
 # set_option NAME VALUE: a numeric setting of the converter in the registry.
 set_option() {
