@@ -366,3 +366,24 @@ TEST_F(Gather, FolderEndingInDotContributesNothing) {
     EXPECT_TRUE(searchFolder(ctx_, list, scratch_.path().c_str(), false));
     EXPECT_EQ(listOf(list.block), std::vector<std::string>{scratch_ / "a.lzh"});
 }
+
+TEST_F(Gather, FolderEntriesWithoutAnAnsiFormAreRefusedWhenTheyLookLikeArchives) {
+    std::string folder = scratch_ / "mixed";
+    fillFolder(folder);
+    std::wstring wideFolder = wide(folder) + L"\\";
+    for (const wchar_t* name : {L"\xD55C.lzh", L"\xD55C.txt"}) {
+        HANDLE h = CreateFileW((wideFolder + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        CloseHandle(h);
+    }
+    ctx_.folderSearch = 1;   // answered before: no question
+    DropObject data({wide(folder)});
+    DialogDriver driver([](DialogDriver& d) { d.click(d.waitFor("Veltrox.dll"), IDOK); });
+    const char* list = gatherDroppedInputs(ctx_, &data);
+    ASSERT_TRUE(driver.finish());
+    // One message, for the archive; the text file is no loss.
+    ASSERT_EQ(driver.seenCount(), 1u);
+    EXPECT_EQ(driver.seen(0).text(), fromWide(wideFolder + L"\xD55C.lzh") + NOT_ANSI_TAIL);
+    std::vector<std::string> paths = listOf(list);
+    std::sort(paths.begin(), paths.end());
+    EXPECT_EQ(paths, (std::vector<std::string>{folder + "\\a.lzh", folder + "\\setup.exe"}));
+}
