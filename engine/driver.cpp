@@ -189,6 +189,17 @@ std::string temporaryFolder() {
     return folder;
 }
 
+// Removes a junction or symbolic link itself. RemoveDirectory does that on
+// Windows; where it cannot (Wine with a Unix symbolic link to a folder), the
+// link is opened as a reparse point and deleted when its handle closes.
+void removeLink(const char* path) {
+    if (RemoveDirectoryA(path) || DeleteFileA(path)) return;
+    FileHandle link(CreateFileA(path, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING,
+                                FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_DELETE_ON_CLOSE,
+                                nullptr));
+}
+
 }  // namespace
 
 bool convertAll(ConverterContext& ctx, const char* inputList) {
@@ -218,8 +229,7 @@ bool removeTree(const char* folder) {
             if (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
                 // A junction or symbolic link: remove the link, never what it
                 // points to (an archive may carry a link to the user's folders).
-                SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_ARCHIVE);
-                if (!RemoveDirectoryA(path.c_str())) DeleteFileA(path.c_str());
+                removeLink(path.c_str());
             } else {
                 removeTree((path + "\\").c_str());
             }

@@ -1,0 +1,368 @@
+// Whole drops on Veltrox.dll, registered as the marker type's drop handler
+// and driven the way Explorer drives it (the droptool code), with stand-in
+// archiver DLLs and the dialog driver playing the user.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <ole2.h>
+#include <algorithm>
+#include <string>
+#include <vector>
+#include "shell/com_server.h"
+#include "tools/droptool/drop_delivery.h"
+#include "ui/resources/resource.h"
+#include "ui/settings.h"
+#include "support/dialog_driver.h"
+#include "support/host.h"
+#include "support/scratch_folder.h"
+#include "support/standins.h"
+#include "support/text.h"
+
+namespace {
+
+const char CONVERT_CAPTION[] = "書庫を他の形式に変換して保存";
+const char CLASS_ID[] = "{6F3C2A81-4B7D-4E19-9A52-3D8E1C07B4F6}";
+
+void setDefault(const std::string& key, const std::string& value) {
+    RegSetValueA(HKEY_CLASSES_ROOT, key.c_str(), REG_SZ, value.c_str(), static_cast<DWORD>(value.size()));
+}
+
+// Registers <build>\bin\Veltrox.dll as the drop handler of ".Veltrox" files
+// (what the INF does) and makes a marker file.
+class InstalledHandler : public testing::Environment {
+public:
+    void SetUp() override {
+        std::string dll = toAnsi(buildFolder()) + "bin\\Veltrox.dll";
+        std::string clsid = std::string("CLSID\\") + CLASS_ID;
+        setDefault(clsid, "Veltrox");
+        setDefault(clsid + "\\InprocServer32", dll);
+        HKEY key;
+        RegOpenKeyExA(HKEY_CLASSES_ROOT, (clsid + "\\InprocServer32").c_str(), 0, KEY_SET_VALUE, &key);
+        RegSetValueExA(key, "ThreadingModel", 0, REG_SZ, reinterpret_cast<const BYTE*>("Apartment"), 10);
+        RegCloseKey(key);
+        setDefault(".Veltrox", "Veltrox.SendTo");
+        setDefault("Veltrox.SendTo\\shellex\\DropHandler", CLASS_ID);
+        OleInitialize(nullptr);
+    }
+};
+testing::Environment* const installed = testing::AddGlobalTestEnvironment(new InstalledHandler);
+
+// Settings as the user left them last time (the dialog starts from these).
+void resetSettings(int askSameConvert = 0) {
+    const char* zero[] = {"fCurrent", "fAfterDel", "SaveConvertType", "SameTime", "fUse7ZipLib", "NotConvSfx", "Sort"};
+    for (const char* name : zero) writeDword("option", name, 0);
+    writeDword("option", "AskSameConvert", askSameConvert);
+}
+
+int drop(const std::vector<std::string>& ansiPaths, const std::string& markerFolder) {
+    std::string marker = markerFolder + toAnsi("書庫を変換して保存....Veltrox");
+    writeBytes(marker, "marker");
+    std::vector<std::wstring> paths;
+    for (const std::string& p : ansiPaths) paths.push_back(toWide(fromAnsi(p)));
+    return deliverDrop(toWide(fromAnsi(marker)), paths);
+}
+
+// A stand-in archive of the given files (name=data).
+std::string makeArchive(const std::string& path, const std::vector<std::pair<std::string, std::string>>& files) {
+    StandinArchive archive;
+    for (const auto& f : files) {
+        StandinEntry e;
+        e.name = f.first;
+        e.data = f.second;
+        archive.entries.push_back(e);
+    }
+    writeStandinArchive(path, archive);
+    return path;
+}
+
+// The files of an archive ("F name=data"), sorted; folder entries left out.
+std::vector<std::string> contentOf(const std::string& archivePath, std::string* madeBy = nullptr) {
+    StandinArchive archive;
+    if (!readStandinArchive(archivePath, archive)) return {"<unreadable>"};
+    if (madeBy) *madeBy = archive.madeBy;
+    std::vector<std::string> files;
+    for (const std::string& line : describeStandinArchive(archive))
+        if (line.compare(0, 2, "F ") == 0) files.push_back(line);
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+struct DialogChoice {
+    std::string dest;          // ANSI
+    int formatButton = IDC_CONV_7Z;
+    std::vector<int> checks;   // boxes to tick
+};
+
+// Fills in the conversion dialog and presses OK.
+void confirmDialog(DialogDriver& d, const DialogChoice& choice) {
+    SeenWindow dialog = d.waitFor(CONVERT_CAPTION);
+    if (!dialog.hwnd) return;
+    d.click(dialog, choice.formatButton);
+    for (int id : choice.checks) d.setCheck(dialog, id, true);
+    d.setText(dialog, IDC_CONV_DEST, fromAnsi(choice.dest));
+    d.click(dialog, IDOK);
+}
+
+struct DropFixture : testing::Test {
+    ScratchFolder source{"src"};
+    ScratchFolder dest{"dst"};
+    ScratchFolder marker{"mk"};
+    void SetUp() override { resetSettings(); }
+};
+
+TEST_F(DropFixture, UnrecognisedFirstInputIsReportedBeforeTheDialogWithoutOwner) {
+    StandinFolder dlls({"unlha32.dll", "7-zip32.dll"});
+    std::string text = source / "note.txt";
+    writeBytes(text, "just text");
+    std::string lzh = makeArchive(source / "a.lzh", {{"x.txt", "x"}, {"sub\\y.txt", "y"}});
+    DialogDriver driver([&](DialogDriver& d) {
+        SeenWindow box = d.waitFor("Veltrox.dll");
+        d.click(box, IDOK);
+        confirmDialog(d, {dest.path()});
+    });
+    EXPECT_EQ(drop({text, lzh}, marker.path()), 0);
+    ASSERT_TRUE(driver.finish());
+    ASSERT_EQ(driver.seenCount(), 2u);
+    EXPECT_EQ(driver.seen(0).text(), fromAnsi(text) + "\n\nは書庫と認識できないか、または未対応の形式です。");
+    EXPECT_EQ(driver.seen(0).owner, nullptr);
+    EXPECT_EQ(driver.seen(0).buttons().size(), 1u);
+    EXPECT_EQ(contentOf(dest / "a.7z"), contentOf(lzh));
+    EXPECT_TRUE(pathExists(lzh));
+}
+
+TEST_F(DropFixture, NothingRecognisedMeansNoDialog) {
+    StandinFolder dlls({"unlha32.dll"});
+    std::string a = source / "a.txt", b = source / "b.dat";
+    writeBytes(a, "text");
+    writeBytes(b, "more text");
+    DialogDriver driver([&](DialogDriver& d) {
+        d.click(d.waitFor("Veltrox.dll"), IDOK);
+        d.click(d.waitFor("Veltrox.dll"), IDOK);
+    });
+    EXPECT_EQ(drop({a, b}, marker.path()), 0);
+    EXPECT_TRUE(driver.finish());
+}
+
+TEST_F(DropFixture, CancelledDialogConvertsNothing) {
+    StandinFolder dlls({"unlha32.dll", "7-zip32.dll"});
+    std::string lzh = makeArchive(source / "a.lzh", {{"x.txt", "x"}});
+    DialogDriver driver([&](DialogDriver& d) { d.click(d.waitFor(CONVERT_CAPTION), IDCANCEL); });
+    EXPECT_EQ(drop({lzh}, marker.path()), 0);
+    EXPECT_TRUE(driver.finish());
+    EXPECT_TRUE(readStandinCommands(dlls.logPath()).empty());
+    EXPECT_FALSE(pathExists(dest / "a.7z"));
+}
+
+TEST_F(DropFixture, SameFormatQuestionYesNoCancel) {
+    StandinFolder dlls({"unlha32.dll"});
+    std::vector<std::string> inputs;
+    for (const char* name : {"a.lzh", "b.lzh", "c.lzh", "d.lzh"})
+        inputs.push_back(makeArchive(source / name, {{"f.txt", name}}));
+    DialogDriver driver([&](DialogDriver& d) {
+        confirmDialog(d, {dest.path(), IDC_CONV_LZH});
+        for (int answer : {IDYES, IDNO, IDCANCEL}) d.click(d.waitFor("Veltrox.dll"), answer);
+    });
+    EXPECT_EQ(drop(inputs, marker.path()), 0);
+    ASSERT_TRUE(driver.finish());
+    ASSERT_EQ(driver.seenCount(), 4u);
+    EXPECT_EQ(driver.seen(1).text(), "同形式書庫の変換を指定しました。\n\n実行しますか？");
+    EXPECT_EQ(driver.seen(1).buttons().size(), 3u);
+    EXPECT_TRUE(pathExists(dest / "a.lzh"));
+    for (const char* name : {"b.lzh", "c.lzh", "d.lzh"}) EXPECT_FALSE(pathExists(dest / name)) << name;
+}
+
+TEST_F(DropFixture, ZipToZipThroughSevenZipAsksAndRestoresTheTarget) {
+    StandinFolder dlls({"7-zip32.dll"});   // ZIP both ways only through 7-zip32.dll
+    std::string a = makeArchive(source / "a.zip", {{"a.txt", "a"}});
+    std::string b = makeArchive(source / "b.zip", {{"b.txt", "b"}});
+    DialogDriver driver([&](DialogDriver& d) {
+        confirmDialog(d, {dest.path(), IDC_CONV_ZIP});
+        d.click(d.waitFor("Veltrox.dll"), IDYES);
+        d.click(d.waitFor("Veltrox.dll"), IDYES);
+    });
+    EXPECT_EQ(drop({a, b}, marker.path()), 0);
+    ASSERT_TRUE(driver.finish());
+    for (const std::string& out : {dest / "a.zip", dest / "b.zip"}) {
+        std::string madeBy;
+        EXPECT_NE(contentOf(out, &madeBy)[0], "<unreadable>") << out;
+        EXPECT_EQ(madeBy, "7-zip32.dll");
+    }
+    std::vector<StandinCall> calls = readStandinCommands(dlls.logPath());
+    ASSERT_EQ(calls.size(), 4u);
+    for (const StandinCall& call : calls) EXPECT_EQ(call.exportName, "SevenZip");
+}
+
+TEST_F(DropFixture, ArchiveInADriveRootHasTheRootAsItsFolder) {
+    StandinFolder dlls({"unlha32.dll", "7-zip32.dll"});
+    char name[64];
+    snprintf(name, sizeof name, "C:\\vxroot%lu.lzh", GetCurrentProcessId());
+    std::string lzh = makeArchive(name, {{"r.txt", "r"}});
+    std::string out = std::string(name, strlen(name) - 4) + ".7z";
+    std::string shownFolder;
+    DialogDriver driver([&](DialogDriver& d) {
+        SeenWindow dialog = d.waitFor(CONVERT_CAPTION);
+        d.click(dialog, IDC_CONV_7Z);
+        d.setCheck(dialog, IDC_CONV_SAME_PLACE, true);
+        shownFolder = d.read(dialog.hwnd).control(IDC_CONV_DEST)->text;
+        d.click(dialog, IDOK);
+    });
+    EXPECT_EQ(drop({lzh}, marker.path()), 0);
+    EXPECT_TRUE(driver.finish());
+    EXPECT_EQ(shownFolder, "C:\\");
+    EXPECT_TRUE(pathExists(out));
+    DeleteFileA(lzh.c_str());
+    DeleteFileA(out.c_str());
+}
+
+TEST_F(DropFixture, ConvertedSourcesGoToTheRecycleBinInOneOperation) {
+    StandinFolder dlls({"unlha32.dll", "7-zip32.dll"});
+    std::string a = makeArchive(source / "a.lzh", {{"a.txt", "a"}});
+    std::string b = makeArchive(source / "b.lzh", {{"b.txt", "b"}});
+    std::string c = source / "c.lzh";
+    writeBytes(c, "not a stand-in archive");   // its extraction fails
+    DialogDriver driver([&](DialogDriver& d) {
+        confirmDialog(d, {dest.path(), IDC_CONV_7Z, {IDC_CONV_AFTER_DEL}});
+        SeenWindow confirm = d.waitFor("ファイルの削除の確認");
+        d.click(confirm, IDYES);
+    }, 30000);
+    EXPECT_EQ(drop({a, b, c}, marker.path()), 0);
+    ASSERT_TRUE(driver.finish());
+    EXPECT_TRUE(pathExists(dest / "a.7z"));
+    EXPECT_TRUE(pathExists(dest / "b.7z"));
+    EXPECT_FALSE(pathExists(dest / "c.7z"));
+    for (int i = 0; i < 50 && (pathExists(a) || pathExists(b)); ++i) Sleep(100);
+    EXPECT_FALSE(pathExists(a));
+    EXPECT_FALSE(pathExists(b));
+    EXPECT_TRUE(pathExists(c));
+}
+
+TEST_F(DropFixture, SuccessWithoutAnOutputArchiveKeepsTheSource) {
+    StandinFolder dlls({"unlha32.dll", "7-zip32.dll"});
+    setStandinAction("7-zip32.dll", "none");   // answers 0 and writes nothing
+    std::string a = makeArchive(source / "a.lzh", {{"a.txt", "a"}});
+    DialogDriver driver([&](DialogDriver& d) {
+        confirmDialog(d, {dest.path(), IDC_CONV_7Z, {IDC_CONV_AFTER_DEL, IDC_CONV_SAME_TIME}});
+    });
+    EXPECT_EQ(drop({a}, marker.path()), 0);
+    EXPECT_TRUE(driver.finish());   // no delete confirmation: nothing is recycled
+    EXPECT_TRUE(pathExists(a));
+    EXPECT_FALSE(pathExists(dest / "a.7z"));
+}
+
+TEST_F(DropFixture, SelfExtractingTargetGetsTheSourceTime) {
+    StandinFolder dlls({"unlha32.dll", "7-zip32.dll"});
+    std::string a = makeArchive(source / "a.7z", {{"a.txt", "a"}});
+    FILETIME old;
+    SYSTEMTIME st = {2001, 2, 0, 3, 4, 5, 6, 0};
+    SystemTimeToFileTime(&st, &old);
+    {
+        HANDLE h = CreateFileA(a.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        SetFileTime(h, nullptr, nullptr, &old);
+        CloseHandle(h);
+    }
+    DialogDriver driver([&](DialogDriver& d) {
+        confirmDialog(d, {dest.path(), IDC_CONV_LZH, {IDC_CONV_SFX, IDC_CONV_SAME_TIME}});
+    });
+    EXPECT_EQ(drop({a}, marker.path()), 0);
+    EXPECT_TRUE(driver.finish());
+    WIN32_FILE_ATTRIBUTE_DATA info;
+    ASSERT_TRUE(GetFileAttributesExA((dest / "a.exe").c_str(), GetFileExInfoStandard, &info));
+    EXPECT_EQ(CompareFileTime(&info.ftLastWriteTime, &old), 0);
+    EXPECT_FALSE(pathExists(dest / "a.lzh"));
+}
+
+TEST_F(DropFixture, OverlongWorkFolderIsRefusedAndTheNextArchiveConverted) {
+    StandinFolder dlls({"unlha32.dll", "7-zip32.dll"});
+    std::string longName = source / (std::string(259 - source.path().size() - 4, 'n') + ".lzh");
+    ASSERT_EQ(longName.size(), 259u);
+    makeArchive(longName, {{"n.txt", "n"}});
+    std::string b = makeArchive(source / "b.lzh", {{"b.txt", "b"}});
+    DialogDriver driver([&](DialogDriver& d) {
+        confirmDialog(d, {dest.path()});
+        d.click(d.waitFor("Veltrox.dll"), IDOK);
+    });
+    EXPECT_EQ(drop({longName, b}, marker.path()), 0);
+    ASSERT_TRUE(driver.finish());
+    ASSERT_EQ(driver.seenCount(), 2u);
+    EXPECT_EQ(driver.seen(1).text(), fromAnsi(longName) + "\n\nはパスが長すぎるため変換できません。");
+    EXPECT_TRUE(pathExists(dest / "b.7z"));
+}
+
+TEST_F(DropFixture, LeftoverWorkFolderWithALinkIsClearedWithoutFollowingIt) {
+    StandinFolder dlls({"unlha32.dll", "7-zip32.dll"});
+    ScratchFolder outside("out");
+    writeBytes(outside / "precious.txt", "keep me");
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    std::string stem = "vxleft" + std::to_string(GetCurrentProcessId());
+    std::string work = std::string(temp) + "~" + stem + "\\";
+    CreateDirectoryA(work.c_str(), nullptr);
+    writeBytes(work + "stale.txt", "stale");
+    ASSERT_EQ(runHostShell("ln -s " + shellQuote(unixPath(fromAnsi(outside.path()))) + " " +
+                           shellQuote(unixPath(fromAnsi(work)) + "/link")), 0);
+    std::string a = makeArchive(source / (stem + ".lzh"), {{"a.txt", "a"}});
+    DialogDriver driver([&](DialogDriver& d) { confirmDialog(d, {dest.path()}); });
+    EXPECT_EQ(drop({a}, marker.path()), 0);
+    EXPECT_TRUE(driver.finish());
+    std::vector<std::string> packed = contentOf(dest / (stem + ".7z"));
+    EXPECT_NE(std::find(packed.begin(), packed.end(), "F a.txt=a"), packed.end());
+    EXPECT_FALSE(pathExists(work + "stale.txt"));
+    // The folder behind the link keeps its files. (Wine cannot delete a Unix
+    // link to a folder that is not empty, so there the link and the work
+    // folder stay; on Windows both go.)
+    EXPECT_EQ(readBytes(outside / "precious.txt"), "keep me");
+    runHostShell("rm -rf " + shellQuote(unixPath(fromAnsi(work)) + "/link") + " " + shellQuote(unixPath(fromAnsi(work))));
+}
+
+TEST_F(DropFixture, DllPlantedInTheWorkFolderIsNeverLoaded) {
+    StandinFolder dlls({"unlha32.dll", "7-zip32.dll"});
+    setStandinLoadLibrary("7-zip32.dll", "bz2lib.dll");
+    std::string planted = readBytes(standinsRoot() + "full\\bz2lib.dll");
+    ASSERT_FALSE(planted.empty());
+    std::string a = makeArchive(source / "a.lzh", {{"bz2lib.dll", planted}, {"a.txt", "a"}});
+    DialogDriver driver([&](DialogDriver& d) { confirmDialog(d, {dest.path()}); });
+    EXPECT_EQ(drop({a}, marker.path()), 0);
+    EXPECT_TRUE(driver.finish());
+    bool compressed = false;
+    for (const StandinCall& call : readStandinCommands(dlls.logPath())) {
+        if (call.dll != "7-zip32.dll") continue;
+        compressed = true;
+        EXPECT_NE(call.currentFolder.find("~a"), std::string::npos) << call.currentFolder;
+        ASSERT_EQ(call.loads.size(), 1u);
+        EXPECT_EQ(call.loads[0].find("~a\\"), std::string::npos) << call.loads[0];
+    }
+    EXPECT_TRUE(compressed);
+    EXPECT_TRUE(pathExists(dest / "a.7z"));
+}
+
+TEST_F(DropFixture, SecondDropWhileOneRunsIsRefused) {
+    StandinFolder dlls({"unlha32.dll", "7-zip32.dll"});
+    std::string a = makeArchive(source / "a.lzh", {{"a.txt", "a"}});
+    struct Second {
+        std::vector<std::string> inputs;
+        std::string marker;
+        int result = -1;
+    } second{{a}, marker.path()};
+    HANDLE thread = nullptr;
+    DialogDriver driver([&](DialogDriver& d) {
+        SeenWindow dialog = d.waitFor(CONVERT_CAPTION);
+        thread = CreateThread(nullptr, 0, [](LPVOID p) -> DWORD {
+            Second* s = static_cast<Second*>(p);
+            OleInitialize(nullptr);
+            s->result = drop(s->inputs, s->marker);
+            OleUninitialize();
+            return 0;
+        }, &second, 0, nullptr);
+        d.click(d.waitFor("Veltrox.dll"), IDOK);
+        WaitForSingleObject(thread, 10000);
+        d.click(dialog, IDCANCEL);
+    });
+    EXPECT_EQ(drop({a}, marker.path()), 0);
+    ASSERT_TRUE(driver.finish());
+    CloseHandle(thread);
+    EXPECT_EQ(second.result, 0);
+    ASSERT_EQ(driver.seenCount(), 2u);
+    EXPECT_EQ(driver.seen(1).text(), "変換処理の実行中です。終了してから再度実行してください。");
+    EXPECT_FALSE(pathExists(dest / "a.7z"));
+}
+
+}  // namespace
