@@ -269,6 +269,7 @@ TEST_F(Gather, FolderQuestionAsTheUserSeesIt) {
     RECT client{}, expectedClient{}, check{}, expectedCheck{}, no{}, expectedNo{};
     DialogDriver driver([&](DialogDriver& d) {
         SeenWindow question = d.waitFor("確認");
+        d.screenshot("folder_question");
         // Esc and the close box do not end the question.
         d.pressKey(question, VK_ESCAPE);
         d.close(question);
