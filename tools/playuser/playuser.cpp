@@ -8,10 +8,13 @@
 //
 //   playuser [--dest FOLDER] [--format lzh|zip|cab|tar|tgz|tbz2|7z]
 //            [--sort on|off] [--sametime on|off] [--afterdel on|off]
-//            [--sfx on|off] [--use7zip on|off] [--cancel] [--shots UNIXDIR]
+//            [--sfx on|off] [--use7zip on|off] [--cancel] [--manual]
+//            [--shots UNIXDIR]
 //            -- PROGRAM ARGS...
 //
-// Exit code: the program's, or 2 on a usage error.
+// --manual leaves the answers to the person at the screen and only notes
+// and photographs the windows. Exit code: the program's, or 2 on a usage
+// error.
 #include <windows.h>
 #include <tlhelp32.h>
 
@@ -40,6 +43,7 @@ struct Options {
   int formatId = 1003;  // ZIP
   std::map<int, bool> checks;
   bool cancel = false;
+  bool manual = false;
   std::string shots;
   std::wstring commandLine;
 };
@@ -86,6 +90,7 @@ bool parseOptions(int argc, wchar_t** argv, Options& options) {
     std::wstring arg = argv[i];
     if (arg == L"--") { ++i; break; }
     if (arg == L"--cancel") { options.cancel = true; continue; }
+    if (arg == L"--manual") { options.manual = true; continue; }
     if (i + 1 >= argc) return false;
     std::wstring value = argv[++i];
     if (arg == L"--dest") options.dest = value;
@@ -199,7 +204,7 @@ int wmain(int argc, wchar_t** argv) {
   Options options;
   if (!parseOptions(argc, argv, options)) {
     fprintf(stderr, "usage: playuser [--dest FOLDER] [--format F] [--sort|--sametime|--afterdel|--sfx|--use7zip on|off]\n"
-                    "                [--cancel] [--shots UNIXDIR] -- PROGRAM ARGS...\n");
+                    "                [--cancel] [--manual] [--shots UNIXDIR] -- PROGRAM ARGS...\n");
     return 2;
   }
   STARTUPINFOW startup = {};
@@ -213,6 +218,8 @@ int wmain(int argc, wchar_t** argv) {
   CloseHandle(process.hThread);
   std::set<HWND> met;
   int number = 0;
+  DWORD started = GetTickCount();
+  bool programEnded = false;
   for (;;) {
     bool ended = WaitForSingleObject(process.hProcess, 100) == WAIT_OBJECT_0;
     Watch watch = {process.dwProcessId, {}};
@@ -222,14 +229,20 @@ int wmain(int argc, wchar_t** argv) {
       met.insert(window);
       Sleep(300);  // let the dialog finish its initialisation
       std::wstring caption = windowText(window);
-      printf("window: %s\n", toUtf8(caption).c_str());
+      printf("window: %s (%.1f s)\n", toUtf8(caption).c_str(), (GetTickCount() - started) / 1000.0);
       ++number;
-      if (caption == CONVERT_CAPTION) answerConversion(window, options, number);
+      if (options.manual) screenshot(options, number, caption == CONVERT_CAPTION ? "conversion-dialog" : "message");
+      else if (caption == CONVERT_CAPTION) answerConversion(window, options, number);
       else answerMessageBox(window, options, number);
       fflush(stdout);
     }
+    if (ended && !programEnded) {
+      programEnded = true;
+      printf("drop program ended (%.1f s)\n", (GetTickCount() - started) / 1000.0);
+    }
     if (ended && !hostRunning()) break;
   }
+  printf("conversion ended (%.1f s)\n", (GetTickCount() - started) / 1000.0);
   DWORD code = 1;
   GetExitCodeProcess(process.hProcess, &code);
   CloseHandle(process.hProcess);
