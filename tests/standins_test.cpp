@@ -2,6 +2,12 @@
 // and the archive round trip that every conversion test relies on.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <cstdio>
+#include "archivers/binding.h"
+#include "archivers/compress.h"
+#include "archivers/extract.h"
+#include "engine/converter_context.h"
+#include "support/scratch_folder.h"
 #include "support/standins.h"
 #include "support/text.h"
 
@@ -150,4 +156,91 @@ TEST(Standins, LoadLibraryDuringTheCallIsLogged) {
     ASSERT_EQ(log.size(), 1u);
     ASSERT_EQ(log[0].loads.size(), 1u);
     EXPECT_EQ(log[0].loads[0], "bz2lib.dll\t" + folder.path() + "bz2lib.dll");
+}
+
+// The product's own extraction and compression command lines, as the
+// stand-ins must understand them: every target format packs a work folder
+// (with and without the sorted list file) and its source format unpacks the
+// result again.
+TEST(Standins, UnderstandTheConvertersCommandLines) {
+    struct Case { ArchiveFormat target; ArchiveFormat source; const char* extension; const char* dll; };
+    const Case cases[] = {
+        {FMT_LZH, FMT_LZH, ".lzh", "unlha32.dll"},   {FMT_ZIP, FMT_UNZIP, ".zip", "zip32j.dll"},
+        {FMT_CAB, FMT_CAB, ".cab", "cab32.dll"},     {FMT_TAR, FMT_TAR, ".tar", "tar32.dll"},
+        {FMT_TARGZ, FMT_TARGZ, ".tgz", "tar32.dll"}, {FMT_TARBZ2, FMT_TARBZ2, ".tar.bz2", "tar32.dll"},
+        {FMT_BZA, FMT_BZA, ".bza", "bga32.dll"},     {FMT_GZA, FMT_GZA, ".gza", "bga32.dll"},
+        {FMT_YZ1, FMT_YZ1, ".yz1", "yz1.dll"},       {FMT_7Z, FMT_7Z, ".7z", "7-zip32.dll"},
+    };
+    const std::vector<std::string> tree = {"b.txt", "a.txt", "sub\\c.txt", toAnsi("表示\\表示.txt"), "empty\\"};
+    StandinFolder folder;
+    for (const char* dll : STANDIN_ARCHIVER_DLLS) folder.add(dll);
+    folder.add("zip32.dll");
+    zip32jVersion = 1000;
+    ConverterContext ctx;
+    ctx.lhType = 1013;
+    ctx.zipLevel = 5;
+    ctx.tarLevel = 6;
+    ctx.bgaLevel = 5;
+    ctx.sevenZipOptions = 1;
+    for (int sort = 0; sort <= 1; ++sort) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.dll) + " " + c.extension + (sort ? " with list" : ""));
+            ctx.sort = sort;
+            ScratchFolder work("w"), out("o"), again("e");
+            makeTree(work.path(), tree);
+            char archive[MAX_PATH];
+            snprintf(archive, sizeof archive, "%sout%s", out.path().c_str(), c.extension);
+            ASSERT_NE(loadArchiver(ctx, c.target, false), nullptr);
+            clearStandinLog(folder.logPath());
+            ASSERT_TRUE(compressFolder(ctx, archive, sizeof archive, work.path().c_str(), c.target));
+            StandinArchive packed;
+            ASSERT_TRUE(readStandinArchive(archive, packed));
+            EXPECT_EQ(packed.madeBy, c.dll);
+            std::vector<std::string> files;
+            for (const StandinEntry& e : packed.entries)
+                if (!e.folder) files.push_back(e.name);
+            if (sort) {
+                // Exactly the list file's entries, in its order.
+                std::vector<StandinCall> calls = readStandinCommands(folder.logPath());
+                ASSERT_EQ(calls.size(), 1u);
+                std::vector<std::string> listed;
+                for (const std::string& line : calls[0].listLines) listed.push_back(line.substr(1, line.size() - 2));
+                EXPECT_EQ(files, listed);
+            }
+            EXPECT_EQ(files.size(), 4u);
+
+            std::string dest = again.path() + "~out\\";
+            ASSERT_NE(loadArchiver(ctx, c.source, false), nullptr);
+            ASSERT_TRUE(extractArchive(ctx, archive, dest.c_str(), c.source));
+            for (const std::string& name : tree) {
+                std::string bytes;
+                // The list file names files only, so an empty folder travels
+                // only without it.
+                if (name.back() == '\\' && sort) continue;
+                if (name.back() == '\\') EXPECT_NE(GetFileAttributesA((dest + name).c_str()), INVALID_FILE_ATTRIBUTES) << name;
+                else EXPECT_TRUE(readWholeFile(dest + name, bytes) && bytes == name) << name;
+            }
+        }
+    }
+
+    // Self-extracting archives made by the DLLs themselves.
+    const ArchiveFormat sfxTargets[] = {FMT_LZH, FMT_ZIP, FMT_CAB, FMT_BZA, FMT_GZA, FMT_YZ1};
+    ctx.sfxMode = 1;
+    ctx.lhSfxMode = 1019;
+    for (ArchiveFormat target : sfxTargets) {
+        SCOPED_TRACE(target);
+        ScratchFolder work("w"), out("o");
+        makeTree(work.path(), tree);
+        snprintf(ctx.destFolder, sizeof ctx.destFolder, "%s", out.path().c_str());
+        char archive[MAX_PATH];
+        snprintf(archive, sizeof archive, "%sout.arc", out.path().c_str());
+        ASSERT_NE(loadArchiver(ctx, target, false), nullptr);
+        ASSERT_TRUE(compressFolder(ctx, archive, sizeof archive, work.path().c_str(), target));
+        EXPECT_EQ(std::string(archive), out.path() + "out.exe");
+        StandinArchive packed;
+        EXPECT_TRUE(readStandinArchive(archive, packed));
+        EXPECT_EQ(GetFileAttributesA((out.path() + "out.arc").c_str()), INVALID_FILE_ATTRIBUTES);
+    }
+    unloadArchivers(ctx);
+    zip32jVersion = 1000;
 }
