@@ -10,6 +10,7 @@
 #include <vector>
 #include "engine/converter_context.h"
 #include "engine/worklist.h"
+#include "support/scratch_folder.h"
 
 namespace {
 
@@ -35,21 +36,6 @@ size_t walk(const std::string& folder) {
     } while (FindNextFileA(find, &entry));
     FindClose(find);
     return count;
-}
-
-void removeTree(const std::string& folder) {
-    WIN32_FIND_DATAA entry;
-    HANDLE find = FindFirstFileA((folder + "*").c_str(), &entry);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name = entry.cFileName;
-            if (name == "." || name == "..") continue;
-            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) removeTree(folder + name + "\\");
-            else DeleteFileA((folder + name).c_str());
-        } while (FindNextFileA(find, &entry));
-        FindClose(find);
-    }
-    RemoveDirectoryA(folder.c_str());
 }
 
 // Tree of `files` files: 100 files per folder, folders nested three deep,
