@@ -17,8 +17,6 @@
 
 namespace {
 
-const CLSID dropHandlerClass = {
-    0x6f3c2a81, 0x4b7d, 0x4e19, {0x9a, 0x52, 0x3d, 0x8e, 0x1c, 0x07, 0xb4, 0xf6}};
 const char startFailure[] = "Veltrox の変換処理を開始できません。";
 void* const poison = reinterpret_cast<void*>(static_cast<INT_PTR>(0x1234));
 
@@ -95,7 +93,7 @@ private:
 
 IClassFactory* newFactory() {
     void* factory = poison;
-    EXPECT_EQ(getClassObject(dropHandlerClass, IID_IClassFactory, &factory), S_OK);
+    EXPECT_EQ(getClassObject(CLSID_VeltroxDropHandler, IID_IClassFactory, &factory), S_OK);
     return static_cast<IClassFactory*>(factory);
 }
 
@@ -150,7 +148,7 @@ TEST_F(Shim64Test, ClassObjectOnlyForItsClassAndCountsLiveObjects) {
     EXPECT_EQ(getClassObject(IID_IDropTarget, IID_IClassFactory, &out), CLASS_E_CLASSNOTAVAILABLE);
     EXPECT_EQ(out, nullptr);
     out = poison;
-    EXPECT_EQ(getClassObject(dropHandlerClass, IID_IDropTarget, &out), E_NOINTERFACE);
+    EXPECT_EQ(getClassObject(CLSID_VeltroxDropHandler, IID_IDropTarget, &out), E_NOINTERFACE);
     EXPECT_EQ(out, nullptr);
     EXPECT_EQ(canUnloadNow(), S_OK);   // the refused factory was freed
 
@@ -325,6 +323,19 @@ std::vector<std::string> dropThroughShim(const std::vector<std::wstring>& paths,
     return lines;
 }
 
+// Drop alone, as the shell delivers it after its DragEnter and DragOver.
+void dropOnShim(const std::vector<std::wstring>& paths) {
+    TestData data(paths);
+    IShellExtInit* init = newHandler();
+    IDropTarget* target = query<IDropTarget>(init, IID_IDropTarget);
+    DWORD effect = DROPEFFECT_COPY;
+    EXPECT_EQ(target->Drop(&data, 0, POINTL{0, 0}, &effect), S_OK);
+    EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_COPY));
+    target->Release();
+    init->Release();
+    EXPECT_EQ(data.refs, 1u);
+}
+
 TEST_F(Shim64Test, HostDeliversTheDropAsTheShellWouldAndRemovesTheList) {
     // The second name cannot be written in code page 932: it must still
     // reach the converter unchanged, as a wide-character path.
@@ -369,13 +380,7 @@ TEST_F(Shim64Test, MissingHostIsReportedAndDropStillSucceeds) {
         SeenWindow box = d.waitFor("Veltrox.dll");
         d.click(box, IDOK);
     });
-    TestData data({L"C:\\a.zip"});
-    IShellExtInit* init = newHandler();
-    IDropTarget* target = query<IDropTarget>(init, IID_IDropTarget);
-    DWORD effect = DROPEFFECT_COPY;
-    EXPECT_EQ(target->Drop(&data, 0, POINTL{0, 0}, &effect), S_OK);
-    target->Release();
-    init->Release();
+    dropOnShim({L"C:\\a.zip"});
     driver.finish();
     MoveFileW(away.c_str(), host.c_str());
     ASSERT_EQ(driver.seenCount(), 1u);
@@ -386,16 +391,22 @@ TEST_F(Shim64Test, MissingHostIsReportedAndDropStillSucceeds) {
 
 // ---- the host on its own -----------------------------------------------------
 
+// A visible top-level window of another process: of process `pid` (0: any
+// but this one) with the caption `caption` ("": any).
 struct WindowSearch {
     DWORD pid;
+    std::wstring caption;
     HWND found;
 };
 
-BOOL CALLBACK findWindowOfProcess(HWND w, LPARAM param) {
+BOOL CALLBACK findWindow(HWND w, LPARAM param) {
     WindowSearch* search = reinterpret_cast<WindowSearch*>(param);
     DWORD pid = 0;
     GetWindowThreadProcessId(w, &pid);
-    if (pid != search->pid || !IsWindowVisible(w)) return TRUE;
+    if (pid == GetCurrentProcessId() || (search->pid && pid != search->pid) || !IsWindowVisible(w)) return TRUE;
+    wchar_t text[256] = {};
+    GetWindowTextW(w, text, 256);
+    if (!search->caption.empty() && search->caption != text) return TRUE;
     search->found = w;
     return FALSE;
 }
@@ -418,8 +429,8 @@ HostRun runHost(const std::wstring& listFile) {
         return run;
     }
     for (int i = 0; i < 300 && WaitForSingleObject(process.hProcess, 100) == WAIT_TIMEOUT; ++i) {
-        WindowSearch search = {process.dwProcessId, nullptr};
-        EnumWindows(findWindowOfProcess, reinterpret_cast<LPARAM>(&search));
+        WindowSearch search = {process.dwProcessId, L"", nullptr};
+        EnumWindows(findWindow, reinterpret_cast<LPARAM>(&search));
         if (!search.found) continue;
         wchar_t text[256] = {};
         GetWindowTextW(search.found, text, 256);
@@ -492,28 +503,11 @@ TEST_F(Shim64Test, HostRefusesWhatItCannotDeliver) {
 
 const char conversionCaption[] = "書庫を他の形式に変換して保存";
 
-struct ForeignSearch {
-    std::wstring caption;
-    HWND found;
-};
-
-BOOL CALLBACK findForeignWindow(HWND w, LPARAM param) {
-    ForeignSearch* search = reinterpret_cast<ForeignSearch*>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(w, &pid);
-    if (pid == GetCurrentProcessId() || !IsWindowVisible(w)) return TRUE;
-    wchar_t text[256] = {};
-    GetWindowTextW(w, text, 256);
-    if (search->caption != text) return TRUE;
-    search->found = w;
-    return FALSE;
-}
-
 // A visible top-level window of another process (the host) with this caption.
 HWND waitForForeignWindow(const std::string& caption, DWORD timeoutMs = 60000) {
-    ForeignSearch search = {toWide(caption), nullptr};
+    WindowSearch search = {0, toWide(caption), nullptr};
     for (DWORD waited = 0; waited < timeoutMs && !search.found; waited += 100) {
-        EnumWindows(findForeignWindow, reinterpret_cast<LPARAM>(&search));
+        EnumWindows(findWindow, reinterpret_cast<LPARAM>(&search));
         if (!search.found) Sleep(100);
     }
     return search.found;
@@ -560,13 +554,7 @@ public:
 void dropForHost(const std::vector<std::wstring>& paths, const std::function<void(DialogDriver&, DWORD&)>& script) {
     DWORD hostProcess = 0;
     DialogDriver driver([&](DialogDriver& d) { script(d, hostProcess); }, 90000);
-    TestData data(paths);
-    IShellExtInit* init = newHandler();
-    IDropTarget* target = query<IDropTarget>(init, IID_IDropTarget);
-    DWORD effect = DROPEFFECT_COPY;
-    EXPECT_EQ(target->Drop(&data, 0, POINTL{0, 0}, &effect), S_OK);
-    target->Release();
-    init->Release();
+    dropOnShim(paths);
     driver.finish();
     if (hostProcess) waitForProcessEnd(hostProcess);
 }

@@ -10,13 +10,11 @@
 #include <shellapi.h>
 #include <string>
 #include "engine/handles.h"
+#include "shell/host/class_id.h"
 #include "shell/host/drop_data.h"
 #include "shell/host/list_file.h"
 
 namespace {
-
-const CLSID CLSID_VeltroxDropHandler = {
-    0x6f3c2a81, 0x4b7d, 0x4e19, {0x9a, 0x52, 0x3d, 0x8e, 0x1c, 0x07, 0xb4, 0xf6}};
 
 typedef HRESULT(WINAPI* GetClassObjectFunction)(REFCLSID, REFIID, void**);
 typedef HRESULT(WINAPI* CanUnloadNowFunction)();
@@ -56,7 +54,7 @@ void reportFailure(HWND owner) {
 // business (it reports its own problems and always answers S_OK).
 bool deliverDrop(GetClassObjectFunction getClassObject, const DropList& list) {
     ComRef<IClassFactory> factory;
-    if (FAILED(getClassObject(CLSID_VeltroxDropHandler, IID_IClassFactory, factory.put()))) return false;
+    if (FAILED(getClassObject(dropHandlerClassId, IID_IClassFactory, factory.put()))) return false;
     ComRef<IShellExtInit> init;
     if (FAILED(factory->CreateInstance(nullptr, IID_IShellExtInit, init.put()))) return false;
     ComRef<IDataObject> data;

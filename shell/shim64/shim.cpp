@@ -6,11 +6,9 @@
 #include <shlobj.h>
 #include <new>
 #include <string>
+#include "shell/host/class_id.h"
 #include "shell/shim64/handoff.h"
 
-// The class identifier of the drop handler, the same as Veltrox.dll's.
-const CLSID CLSID_VeltroxDropHandler = {
-    0x6f3c2a81, 0x4b7d, 0x4e19, {0x9a, 0x52, 0x3d, 0x8e, 0x1c, 0x07, 0xb4, 0xf6}};
 
 // Factories and drop handlers alive in this process.
 static LONG liveObjectCount = 0;
@@ -153,7 +151,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 extern "C" HRESULT WINAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, void** ppv) {
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
-    if (memcmp(&rclsid, &CLSID_VeltroxDropHandler, sizeof(CLSID)) != 0) return CLASS_E_CLASSNOTAVAILABLE;
+    if (memcmp(&rclsid, &dropHandlerClassId, sizeof(CLSID)) != 0) return CLASS_E_CLASSNOTAVAILABLE;
     return DropHandlerFactory::queryNew(new (std::nothrow) DropHandlerFactory, riid, ppv);
 }
 
