@@ -41,23 +41,25 @@ bool exists(const std::string& ansiPath) {
     return GetFileAttributesA(ansiPath.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+struct WindowSearch {
+    HWND except;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK collectOtherWindow(HWND w, LPARAM p) {
+    WindowSearch* s = reinterpret_cast<WindowSearch*>(p);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(w, &pid);
+    if (pid == GetCurrentProcessId() && w != s->except && IsWindowVisible(w)) s->found.push_back(w);
+    return TRUE;
+}
+
 // Visible windows of this process other than `except` (message boxes that
 // must not have appeared).
 std::vector<HWND> otherWindows(HWND except) {
-    struct State {
-        HWND except;
-        std::vector<HWND> found;
-    } state{except, {}};
-    EnumWindows(
-        [](HWND w, LPARAM p) -> BOOL {
-            State* s = reinterpret_cast<State*>(p);
-            DWORD pid = 0;
-            GetWindowThreadProcessId(w, &pid);
-            if (pid == GetCurrentProcessId() && w != s->except && IsWindowVisible(w)) s->found.push_back(w);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&state));
-    return state.found;
+    WindowSearch search{except, {}};
+    EnumWindows(collectOtherWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
 }
 
 class ConversionDialog : public testing::Test {
@@ -122,7 +124,9 @@ TEST_F(ConversionDialog, ShowsEveryControlAsDesigned) {
     EXPECT_NE(shown.controlByText("オプション"), nullptr);
     for (int id : FORMAT_IDS) {
         // Radio buttons are no tab stops (a checked one becomes one at run time).
-        if (id != 1002) EXPECT_EQ(shown.control(id)->style & WS_TABSTOP, 0u) << id;
+        if (id != 1002) {
+            EXPECT_EQ(shown.control(id)->style & WS_TABSTOP, 0u) << id;
+        }
         EXPECT_EQ(shown.control(id)->enabled, id != 1024) << id;   // GCA is never offered
         EXPECT_EQ(shown.control(id)->checked, id == 1002) << id;
     }

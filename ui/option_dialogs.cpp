@@ -21,6 +21,13 @@ bool isChecked(HWND dialog, int id) {
     return IsDlgButtonChecked(dialog, id) == BST_CHECKED;
 }
 
+// Cancel and the close box end every option dialog with -1 and store nothing.
+bool cancelled(HWND dialog, WPARAM wParam) {
+    if (wParam != IDCANCEL) return false;
+    EndDialog(dialog, -1);
+    return true;
+}
+
 // ---- LZH dialog 103 ----
 
 const int LZH_METHODS[] = {IDC_LZH_LH0, IDC_LZH_LH5, IDC_LZH_LH6, IDC_LZH_LH7};
@@ -54,10 +61,7 @@ INT_PTR CALLBACK lzhProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
             EndDialog(dialog, 0);
             return TRUE;
         }
-        if (wParam == IDCANCEL) {
-            EndDialog(dialog, -1);
-            return TRUE;
-        }
+        if (cancelled(dialog, wParam)) return TRUE;
         break;
     }
     return FALSE;
@@ -129,10 +133,7 @@ INT_PTR CALLBACK levelProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
             EndDialog(dialog, 0);
             return TRUE;
         }
-        if (wParam == IDCANCEL) {
-            EndDialog(dialog, -1);
-            return TRUE;
-        }
+        if (cancelled(dialog, wParam)) return TRUE;
         break;
     }
     return FALSE;
@@ -170,10 +171,8 @@ INT_PTR CALLBACK cabProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
             writeDword(OPTION, "Cab-Mode", ctx.cabMode);
             EndDialog(dialog, 0);
             return TRUE;
-        case IDCANCEL:
-            EndDialog(dialog, -1);
-            return TRUE;
         }
+        if (cancelled(dialog, wParam)) return TRUE;
         break;
     }
     return FALSE;
@@ -217,10 +216,7 @@ INT_PTR CALLBACK sevenZipProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) 
             EndDialog(dialog, 0);
             return TRUE;
         }
-        if (wParam == IDCANCEL) {
-            EndDialog(dialog, -1);
-            return TRUE;
-        }
+        if (cancelled(dialog, wParam)) return TRUE;
         break;
     }
     return FALSE;

@@ -31,6 +31,13 @@ void copyText(char* output, const char* text) {
     output[n] = '\0';
 }
 
+// History values are named "1".."20".
+std::string historyValueName(size_t n) {
+    char name[16];
+    snprintf(name, sizeof name, "%u", static_cast<unsigned>(n));
+    return name;
+}
+
 }  // namespace
 
 int32_t readDword(const char* subKey, const char* valueName, int32_t defaultValue) {
@@ -111,9 +118,7 @@ std::vector<std::string> loadFolderHistory() {
     std::vector<std::string> history;
     char entry[SETTINGS_STRING_SIZE];
     for (size_t n = 1; n <= FOLDER_HISTORY_MAX; ++n) {
-        char name[16];
-        snprintf(name, sizeof name, "%u", static_cast<unsigned>(n));
-        readString(FOLDER_HIST, name, entry, "");
+        readString(FOLDER_HIST, historyValueName(n).c_str(), entry, "");
         if (entry[0] == '\0') break;
         history.push_back(entry);
     }
@@ -129,9 +134,6 @@ void saveFolderHistory(std::vector<std::string>& history, const std::string& acc
     }
     history.insert(history.begin(), accepted);
     if (history.size() > FOLDER_HISTORY_MAX) history.resize(FOLDER_HISTORY_MAX);
-    for (size_t i = 0; i < history.size(); ++i) {
-        char name[16];
-        snprintf(name, sizeof name, "%u", static_cast<unsigned>(i + 1));
-        writeString(FOLDER_HIST, name, history[i].c_str());
-    }
+    for (size_t i = 0; i < history.size(); ++i)
+        writeString(FOLDER_HIST, historyValueName(i + 1).c_str(), history[i].c_str());
 }
