@@ -72,18 +72,17 @@ int main(int argc, char** argv) {
     writeDword("option", "SameTime", 1);
     writeDword("option", "AskSameConvert", 1);
 
+    // The clock starts when the user presses OK in the conversion dialog.
     LARGE_INTEGER start, end;
     {
         DialogDriver driver([&](DialogDriver& d) {
             SeenWindow dialog = d.waitFor("書庫を他の形式に変換して保存");
             d.click(dialog, IDC_CONV_7Z);
             d.setText(dialog, IDC_CONV_DEST, fromAnsi(dest.path()));
+            QueryPerformanceCounter(&start);
             d.click(dialog, IDOK);
         });
         ConverterContext ctx;
-        // The dialog's own time is not the converter's: the clock starts at
-        // the first archiver call, measured from the log below.
-        QueryPerformanceCounter(&start);
         convertAll(ctx, inputList.data());
         QueryPerformanceCounter(&end);
         driver.finish(false);
@@ -92,27 +91,17 @@ int main(int argc, char** argv) {
     int converted = 0;
     for (int i = 0; i < count; ++i) converted += pathExists(dest / ("a" + std::to_string(i) + ".7z"));
 
-    // Dialog time: measure a run that is cancelled at once and subtract it.
-    LARGE_INTEGER cancelStart, cancelEnd;
-    {
-        DialogDriver driver([&](DialogDriver& d) {
-            SeenWindow dialog = d.waitFor("書庫を他の形式に変換して保存");
-            d.click(dialog, IDC_CONV_7Z);
-            d.setText(dialog, IDC_CONV_DEST, fromAnsi(dest.path()));
-            d.click(dialog, IDCANCEL);
-        });
-        ConverterContext ctx;
-        QueryPerformanceCounter(&cancelStart);
-        convertAll(ctx, inputList.data());
-        QueryPerformanceCounter(&cancelEnd);
-        driver.finish(false);
-    }
-
-    double whole = seconds(start, end) - seconds(cancelStart, cancelEnd);
+    double whole = seconds(start, end);
     double inDlls = replay(calls);
     std::printf("archives: %d, converted: %d, archiver calls: %zu\n", count, converted, calls.size());
     std::printf("run without the dialog: %.3f s (%.2f ms per archive)\n", whole, 1000 * whole / count);
     std::printf("archiver calls (replayed): %.3f s (%.2f ms per archive)\n", inDlls, 1000 * inDlls / count);
     std::printf("converter overhead: %.2f ms per archive\n", 1000 * (whole - inDlls) / count);
+    // Of which the success beep (a system sound, played by the platform):
+    LARGE_INTEGER a, b;
+    QueryPerformanceCounter(&a);
+    for (int i = 0; i < 20; ++i) MessageBeep(MB_ICONASTERISK);
+    QueryPerformanceCounter(&b);
+    std::printf("  of which the success beep: %.2f ms per archive\n", 1000 * seconds(a, b) / 20);
     return converted == count ? 0 : 1;
 }
