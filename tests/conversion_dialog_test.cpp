@@ -530,3 +530,30 @@ TEST_F(ConversionDialog, BrowserOpensAtTheTypedFolder) {
     EXPECT_EQ(lstrcmpiA(toAnsi(after).c_str(), dest.c_str()), 0) << after;
     RemoveDirectoryA(dest.c_str());
 }
+
+TEST_F(ConversionDialog, CentredOverItsOwner) {
+    HWND owner = CreateWindowExW(0, L"STATIC", L"owner", WS_POPUP | WS_VISIBLE, 40, 60, 900, 700, nullptr, nullptr,
+                                 nullptr, nullptr);
+    ASSERT_NE(owner, nullptr);
+    prepare(FMT_LZH);
+    RECT dialogRect{};
+    SeenWindow dropBox;
+    DialogDriver driver([&](DialogDriver& d) {
+        SeenWindow w = d.waitFor(CAPTION);
+        GetWindowRect(w.hwnd, &dialogRect);
+        // Dropped files are only announced.
+        PostMessageW(w.hwnd, WM_DROPFILES, 0, 0);
+        dropBox = d.waitFor("エラー");   // a message box without a caption of its own
+        d.click(dropBox, IDOK);
+        d.click(w, IDCANCEL);
+    });
+    EXPECT_EQ(showConversionDialog(owner), -1);
+    EXPECT_TRUE(driver.finish());
+    EXPECT_EQ(ctx.ownerWindow, owner);
+    int width = dialogRect.right - dialogRect.left, height = dialogRect.bottom - dialogRect.top;
+    EXPECT_EQ(dialogRect.left, 40 + 900 / 2 - width / 2);
+    EXPECT_EQ(dialogRect.top, 60 + 700 / 2 - height / 2);
+    EXPECT_EQ(dropBox.text(), "WM_DROPFILES");
+    EXPECT_EQ(dropBox.buttons().size(), 1u);
+    DestroyWindow(owner);
+}
