@@ -87,8 +87,10 @@ std::vector<std::string> contentOf(const std::string& archivePath, std::string* 
 }
 
 struct DialogChoice {
+    DialogChoice(const std::string& folder, int button = IDC_CONV_7Z, std::vector<int> boxes = {})
+        : dest(folder), formatButton(button), checks(boxes) {}
     std::string dest;          // ANSI
-    int formatButton = IDC_CONV_7Z;
+    int formatButton;
     std::vector<int> checks;   // boxes to tick
 };
 
@@ -334,24 +336,28 @@ TEST_F(DropFixture, DllPlantedInTheWorkFolderIsNeverLoaded) {
     EXPECT_TRUE(pathExists(dest / "a.7z"));
 }
 
+struct SecondDrop {
+    std::vector<std::string> inputs;
+    std::string marker;
+    int result = -1;
+};
+
+DWORD WINAPI secondDropThread(LPVOID parameter) {
+    SecondDrop* second = static_cast<SecondDrop*>(parameter);
+    OleInitialize(nullptr);
+    second->result = drop(second->inputs, second->marker);
+    OleUninitialize();
+    return 0;
+}
+
 TEST_F(DropFixture, SecondDropWhileOneRunsIsRefused) {
     StandinFolder dlls({"unlha32.dll", "7-zip32.dll"});
     std::string a = makeArchive(source / "a.lzh", {{"a.txt", "a"}});
-    struct Second {
-        std::vector<std::string> inputs;
-        std::string marker;
-        int result = -1;
-    } second{{a}, marker.path()};
+    SecondDrop second{{a}, marker.path()};
     HANDLE thread = nullptr;
     DialogDriver driver([&](DialogDriver& d) {
         SeenWindow dialog = d.waitFor(CONVERT_CAPTION);
-        thread = CreateThread(nullptr, 0, [](LPVOID p) -> DWORD {
-            Second* s = static_cast<Second*>(p);
-            OleInitialize(nullptr);
-            s->result = drop(s->inputs, s->marker);
-            OleUninitialize();
-            return 0;
-        }, &second, 0, nullptr);
+        thread = CreateThread(nullptr, 0, secondDropThread, &second, 0, nullptr);
         d.click(d.waitFor("Veltrox.dll"), IDOK);
         WaitForSingleObject(thread, 10000);
         d.click(dialog, IDCANCEL);
