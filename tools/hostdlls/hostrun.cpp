@@ -240,6 +240,16 @@ bool clearCabUtf8Flags(const std::wstring& path) {
   return writeWholeFile(path, data);
 }
 
+// Host paths of the archive and the folder of one call.
+bool hostPaths(const std::wstring& archive, const std::wstring& dir, std::string& archiveUnix,
+               std::string& dirUnix, char* output, DWORD outputSize) {
+  archiveUnix = unixPathOf(archive);
+  dirUnix = unixPathOf(dir);
+  if (!archiveUnix.empty() && !dirUnix.empty()) return true;
+  setOutput(output, outputSize, "hostarc: no host path for the archive or the folder");
+  return false;
+}
+
 }  // namespace
 
 std::vector<CommandToken> splitCommandLine(const char* line) {
@@ -307,11 +317,8 @@ int hostExtract(const char* format, const std::string& archive, const std::strin
     setOutput(output, outputSize, "hostarc: archive not found");
     return HOST_ERROR_PATH;
   }
-  std::string archiveUnix = unixPathOf(archiveW), dirUnix = unixPathOf(dirW);
-  if (archiveUnix.empty() || dirUnix.empty()) {
-    setOutput(output, outputSize, "hostarc: no host path for the archive or the folder");
-    return HOST_ERROR_PATH;
-  }
+  std::string archiveUnix, dirUnix;
+  if (!hostPaths(archiveW, dirW, archiveUnix, dirUnix, output, outputSize)) return HOST_ERROR_PATH;
   RunFiles files;
   if (!prepareRunFiles(files)) return HOST_ERROR_START;
   int status = runHost({"extract", format, archiveUnix, dirUnix}, files, output, outputSize);
@@ -326,11 +333,8 @@ int hostCreate(const char* format, const std::string& archive, const std::string
                const PackSpec& spec, const std::string& level,
                const std::vector<std::string>& extra, char* output, DWORD outputSize) {
   std::wstring archiveW = toWide(archive, CP_ACP), dirW = toWide(dir, CP_ACP);
-  std::string archiveUnix = unixPathOf(archiveW), dirUnix = unixPathOf(dirW);
-  if (archiveUnix.empty() || dirUnix.empty()) {
-    setOutput(output, outputSize, "hostarc: no host path for the archive or the folder");
-    return HOST_ERROR_PATH;
-  }
+  std::string archiveUnix, dirUnix;
+  if (!hostPaths(archiveW, dirW, archiveUnix, dirUnix, output, outputSize)) return HOST_ERROR_PATH;
   RunFiles files;
   if (!prepareRunFiles(files)) return HOST_ERROR_START;
   std::string listUnix;
@@ -345,4 +349,12 @@ int hostCreate(const char* format, const std::string& archive, const std::string
   if (status != 0 || !exists(archiveW)) return HOST_ERROR_TOOL;
   if (strcmp(format, "cab") == 0 && !clearCabUtf8Flags(archiveW)) return HOST_ERROR_TOOL;
   return 0;
+}
+
+int extractWithSwitch(const char* commandLine, const char* extractSwitch, const char* format,
+                      char* output, DWORD outputSize) {
+  setOutput(output, outputSize, "");
+  ParsedCommand cmd = parseCommand(commandLine);
+  if (!hasSwitch(cmd, extractSwitch) || cmd.words.size() != 2) return HOST_ERROR_COMMAND;
+  return hostExtract(format, cmd.words[0], cmd.words[1], output, outputSize);
 }

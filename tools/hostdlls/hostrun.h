@@ -60,3 +60,8 @@ int hostCreate(const char* format, const std::string& archive, const std::string
 void setOutput(char* output, DWORD outputSize, const std::string& text);
 
 bool hasSwitch(const ParsedCommand& cmd, const char* name);
+
+// The reading DLLs whose one command is "SWITCH... "archive" "folder\"":
+// extraction of format when extractSwitch is among the switches.
+int extractWithSwitch(const char* commandLine, const char* extractSwitch, const char* format,
+                      char* output, DWORD outputSize);

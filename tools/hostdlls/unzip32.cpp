@@ -3,10 +3,7 @@
 #include "hostrun.h"
 
 extern "C" int WINAPI UnZip(HWND window, LPCSTR commandLine, LPSTR output, DWORD outputSize) {
-  setOutput(output, outputSize, "");
-  ParsedCommand cmd = parseCommand(commandLine);
-  if (!hasSwitch(cmd, "-x") || cmd.words.size() != 2) return HOST_ERROR_COMMAND;
-  return hostExtract("zip", cmd.words[0], cmd.words[1], output, outputSize);
+  return extractWithSwitch(commandLine, "-x", "zip", output, outputSize);
 }
 
 extern "C" WORD WINAPI UnZipGetVersion() { return 600; }
