@@ -11,6 +11,8 @@ BUILD="$1"
 setup_real_archives "$BUILD" hostdlls_test
 make_tree "$WORK/tree"
 make_host_archives "$WORK/tree" "$WORK/src"
+# TAR made on a Unix-like system holds UTF-8 names, not code page 932 ones.
+(cd "$WORK/tree" && tar -czf "$WORK/src/utf8-tgz.tgz" .)
 
 # Extraction: every host-made source through its DLL.
 batch="$WORK/extract.txt"
@@ -26,6 +28,9 @@ done
 head -c 300 "$WORK/src/tree-zip.zip" >"$WORK/corrupt.zip"
 printf '%s\n' "$(extract_call "$WORK/corrupt.zip" "$(winpath "$WORK/out/corrupt")\\")" >>"$batch"
 printf '%s\n' "$(extract_call "$WORK/missing.lzh" "$(winpath "$WORK/out/missing")\\")" >>"$batch"
+# A plain gzip stream (no tar inside) becomes one file named after it.
+gzip -c "$WORK/tree/readme.txt" >"$WORK/readme.txt.gz"
+printf '%s\n' "$(extract_call "$WORK/readme.txt.gz" "$(winpath "$WORK/out/stream")\\")" >>"$batch"
 run_batch "$batch" "$WORK/extract.result"
 
 mapfile -t results <"$WORK/extract.result"
@@ -39,6 +44,8 @@ for name in "${names[@]}"; do
 done
 expect_ne "corrupt zip: result" 0 "${results[$i]:-none}"
 expect_ne "missing lzh: result" 0 "${results[$((i + 1))]:-none}"
+expect_eq "plain gzip stream: result" 0 "${results[$((i + 2))]:-none}"
+expect_true "plain gzip stream unpacked" cmp -s "$WORK/tree/readme.txt" "$WORK/out/stream/readme.txt"
 
 # Compression: the tree as work folder into every target, with a response
 # file in a deliberately unsorted order and with the whole-folder pattern.

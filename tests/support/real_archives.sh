@@ -120,7 +120,7 @@ expect_same_files() {
 # target name).
 dll_of() {
   case "$1" in
-    tar|tgz|tar.gz|tar.bz2|tbz2) echo "tar32.dll Tar" ;;
+    tar|tgz|tar.gz|tar.bz2|tbz2|*.gz) echo "tar32.dll Tar" ;;
     zip) echo "unzip32.dll UnZip" ;;
     7z) echo "7-zip32.dll SevenZip" ;;
     lzh) echo "unlha32.dll Unlha" ;;
@@ -141,7 +141,7 @@ extract_call() {
   ext="${archive##*/}"; ext="${ext#*.}"
   case "$ext" in
     tar|tar.bz2) switches="--display-dialog=1 -xvf " ;;
-    tgz|tar.gz) switches="--display-dialog=1 -xvfz " ;;
+    tgz|tar.gz|*.gz) switches="--display-dialog=1 -xvfz " ;;
     zip) switches="-x -s -o --j -i " ;;
     7z) switches="x -y " ;;
     lzh) switches="e -x1r2 -jf0 -y -c -a1 " ;;

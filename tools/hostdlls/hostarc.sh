@@ -62,7 +62,28 @@ extract_stream() {
     *.gz|*.Z|*.bz2|*.z) stem="${base%.*}" ;;
     *) stem="$base.out" ;;
   esac
-  mkdir -p -- "$dir" && bsdtar -x -O --format raw -f "$archive" >"$dir/$stem"
+  mkdir -p -- "$dir" || return 1
+  case "$(head -c 3 -- "$archive" | od -An -tx1 | tr -d ' \n')" in
+    425a68) bzip2 -dc -- "$archive" >"$dir/$stem" ;;
+    1f8b*|1f9d*) gzip -dc -- "$archive" >"$dir/$stem" ;;
+    *) echo "hostarc: not a tar archive nor a compressed stream" >&2; return 1 ;;
+  esac
+}
+
+# Extraction with bsdtar, names read as code page 932; archives made on
+# Unix-like systems hold UTF-8 names that code page 932 cannot decode: those
+# are read again with UTF-8 names.
+bsdtar_extract() {  # module
+  mkdir -p -- "$dir" || return 1
+  bsdtar -x -f "$archive" -C "$dir" --options "$1:hdrcharset=CP932" 2>"$dir.cp932.err" && { rm -f -- "$dir.cp932.err"; return 0; }
+  if grep -q "can't be converted" "$dir.cp932.err"; then
+    rm -f -- "$dir.cp932.err"
+    find "$dir" -mindepth 1 -delete
+    bsdtar -x -f "$archive" -C "$dir"
+  else
+    cat "$dir.cp932.err" >&2; rm -f -- "$dir.cp932.err"
+    return 1
+  fi
 }
 
 extract() {
@@ -70,18 +91,18 @@ extract() {
     tar|tgz|tbz2)
       mkdir -p -- "$dir" || return 1
       if bsdtar -t -f "$archive" >/dev/null 2>&1; then
-        bsdtar -x -f "$archive" -C "$dir" --options tar:hdrcharset=CP932
+        bsdtar_extract tar
       else
         extract_stream
       fi ;;
-    zip|lzh|cab)
-      case "$fmt" in zip) mod=zip ;; lzh) mod=lha ;; cab) mod=cab ;; esac
-      mkdir -p -- "$dir" && bsdtar -x -f "$archive" -C "$dir" --options "$mod:hdrcharset=CP932" ;;
+    zip) bsdtar_extract zip ;;
+    lzh) bsdtar_extract lha ;;
+    cab) bsdtar_extract cab ;;
     7z|7zip)
       # ZIP archives that the converter routes through 7-Zip keep their
       # code page 932 names with the ZIP reader.
       if [ "$(head -c 2 -- "$archive")" = PK ]; then
-        mkdir -p -- "$dir" && bsdtar -x -f "$archive" -C "$dir" --options zip:hdrcharset=CP932
+        bsdtar_extract zip
       else
         7zz x -y -bd -o"$dir" -- "$archive"
       fi ;;
