@@ -234,6 +234,10 @@ install_veltrox() {
   cp "$source/install/Veltrox.inf" "$source/install/Veltrox.txt" "$build"/bin/Veltrox*.dll "$WINEPREFIX.media/"
   [ -f "$build/bin/VeltroxHost.exe" ] && cp "$build/bin/VeltroxHost.exe" "$WINEPREFIX.media/"
   "$WINE" wineboot -i >/dev/null 2>&1 </dev/null
+  # Wine has no "ＭＳ Ｐゴシック": lay dialogs out with the proportional IPA font.
+  for face in 'ＭＳ Ｐゴシック' 'MS PGothic'; do
+    LC_ALL=ja_JP.UTF-8 wine_quiet reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /d IPAPGothic /f >/dev/null
+  done
   "$SERVER" -w
   wine_quiet rundll32 setupapi.dll,InstallHinfSection DefaultInstall 132 "$(winpath "$WINEPREFIX.media/Veltrox.inf")"
   "$SERVER" -w
