@@ -10,6 +10,7 @@ CLSID='{6F3C2A81-4B7D-4E19-9A52-3D8E1C07B4F6}'
 MARKER='書庫を変換して保存....Veltrox'
 WINE="$(grep -m1 '^WINE_LOADER=' "$BUILD/wine-run.sh" | cut -d'"' -f2)"
 SERVER="$(grep -m1 '^WINE_SERVER=' "$BUILD/wine-run.sh" | cut -d'"' -f2)"
+WINE64="$(grep -m1 '^WINE_LOADER64=' "$BUILD/wine-run.sh" | cut -d'"' -f2)"
 
 export WINEPREFIX="$BUILD/install-test/prefix"
 export WINEDEBUG=-all LC_ALL=ja_JP.UTF-8 WINEDLLOVERRIDES="mscoree,mshtml="
@@ -21,19 +22,23 @@ fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 "$SERVER" -k 2>/dev/null
 rm -rf "$BUILD/install-test"
 mkdir -p "$STAGE" "$WINEPREFIX"
-cp "$SOURCE/install/Veltrox.inf" "$SOURCE/install/Veltrox.txt" "$BUILD/bin/Veltrox.dll" "$STAGE/"
-# A 64-bit setup program runs the NTamd64 sections: Veltrox64.dll and
-# VeltroxHost.exe beside Veltrox.dll in the 32-bit system folder, the class
-# served by Veltrox64.dll in the 64-bit view.
-case "$WINE" in
-  *64) cp "$BUILD/bin/Veltrox64.dll" "$BUILD/bin/VeltroxHost.exe" "$STAGE/"
-       PROGRAMS="syswow64"; SERVER_DLL="Veltrox64.dll"; EXTRA_FILES="Veltrox64.dll VeltroxHost.exe" ;;
-  *)   PROGRAMS="system32"; SERVER_DLL="Veltrox.dll"; EXTRA_FILES="" ;;
-esac
+cp "$SOURCE/install/Veltrox.inf" "$SOURCE/install/Veltrox.txt" "$BUILD/bin/Veltrox.dll" \
+   "$BUILD/bin/Veltrox64.dll" "$BUILD/bin/VeltroxHost.exe" "$STAGE/"
 "$WINE" wineboot -i >/dev/null 2>&1 </dev/null
 "$SERVER" -w
+# What to expect follows from the prefix. A WoW64 prefix (a syswow64 folder)
+# is 64-bit Windows: the user's setup program is the 64-bit rundll32, which
+# runs the NTamd64 sections (Veltrox.dll, Veltrox64.dll and VeltroxHost.exe in
+# the 32-bit system folder, the class served by Veltrox64.dll in the 64-bit
+# view). Otherwise the plain sections put Veltrox.dll in system32.
+if [ -d "$WINEPREFIX/drive_c/windows/syswow64" ]; then
+  SETUP="$WINE64"; PROGRAMS="syswow64"; SERVER_DLL="Veltrox64.dll"; EXTRA_FILES="Veltrox64.dll VeltroxHost.exe"
+else
+  SETUP="$WINE"; PROGRAMS="system32"; SERVER_DLL="Veltrox.dll"; EXTRA_FILES=""
+fi
 
-run() { "$WINE" "$@" 2>/dev/null </dev/null | tr -d '\r'; }
+# Programs run with the setup program's word size (its registry view).
+run() { "$SETUP" "$@" 2>/dev/null </dev/null | tr -d '\r'; }
 regValue() { run reg query "$1" ${2:+/v "$2"} ${3:-} | LC_ALL=C grep -a -m1 'REG_' | LC_ALL=C sed 's/.*REG_[A-Z_]*[[:space:]]*//'; }
 
 INF_WIN="$(run winepath -w "$STAGE/Veltrox.inf")"
