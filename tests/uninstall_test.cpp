@@ -141,7 +141,16 @@ std::string infPathOfLength(const ScratchFolder& folder, size_t length) {
     return path;
 }
 
-const char EXPECTED_PARAMETERS[] = " syssetup.dll,SetupInfObjectInstallAction DefaultUninstall 132 ";
+// Wine's syssetup.dll has no SetupInfObjectInstallAction: setupapi's entry
+// runs the section. A 32-bit process in a WoW64 prefix starts the 64-bit
+// rundll32 through Sysnative.
+const char EXPECTED_PARAMETERS[] = " setupapi.dll,InstallHinfSection DefaultUninstall 132 ";
+std::string expectedProgram() {
+    if (sizeof(void*) == 8 || !pathExists("C:\\windows\\syswow64")) return "rundll32.exe";
+    char windows[MAX_PATH] = {0};
+    GetSystemWindowsDirectoryA(windows, MAX_PATH);
+    return std::string(windows) + "\\Sysnative\\rundll32.exe";
+}
 
 TEST(Uninstall, AsksDeletesTheMarkerAndStartsTheUninstallSection) {
     RecordingPrograms programs;
@@ -171,7 +180,7 @@ TEST(Uninstall, AsksDeletesTheMarkerAndStartsTheUninstallSection) {
             continue;
         }
         EXPECT_EQ(o.start.calls, 1);
-        EXPECT_EQ(o.start.program, "rundll32.exe");   // an NT system
+        EXPECT_EQ(o.start.program, expectedProgram());
         EXPECT_EQ(o.start.verb, "open");
         EXPECT_EQ(o.start.directory, "(null)");
         EXPECT_EQ(o.start.show, SW_SHOWDEFAULT);
@@ -180,6 +189,31 @@ TEST(Uninstall, AsksDeletesTheMarkerAndStartsTheUninstallSection) {
         std::string expectedTail = std::string(EXPECTED_PARAMETERS) + fromAnsi(inf);
         ASSERT_GE(o.record.size(), expectedTail.size()) << o.record;
         EXPECT_EQ(o.record.substr(o.record.size() - expectedTail.size()), expectedTail);
+    }
+}
+
+TEST(Uninstall, RunsTheSectionWithTheSystemsOwnRundll) {
+    const char inf[] = "C:\\WINDOWS\\INF\\Veltrox.inf";
+    struct Row { bool nt, wow64, action; const char* windows; const char* program; const char* parameters; };
+    const Row rows[] = {
+        {false, false, false, "", "rundll.exe", "setupx.dll,InstallHinfSection"},
+        {true, false, true, "C:\\WINDOWS", "rundll32.exe", "syssetup.dll,SetupInfObjectInstallAction"},
+        {true, false, false, "C:\\WINDOWS", "rundll32.exe", "setupapi.dll,InstallHinfSection"},
+        {true, true, true, "C:\\WINDOWS", "C:\\WINDOWS\\Sysnative\\rundll32.exe",
+         "syssetup.dll,SetupInfObjectInstallAction"},
+        {true, true, false, "D:\\Win\\", "D:\\Win\\Sysnative\\rundll32.exe", "setupapi.dll,InstallHinfSection"},
+        {true, true, true, "", "rundll32.exe", "syssetup.dll,SetupInfObjectInstallAction"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::string(row.program) + " " + row.parameters);
+        UninstallSystem system;
+        system.nt = row.nt;
+        system.wow64 = row.wow64;
+        system.syssetupHasAction = row.action;
+        system.windowsFolder = row.windows;
+        UninstallCommand command = uninstallCommand(system, inf);
+        EXPECT_EQ(command.program, row.program);
+        EXPECT_EQ(command.parameters, std::string(row.parameters) + " DefaultUninstall 132 " + inf);
     }
 }
 
