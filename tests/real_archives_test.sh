@@ -4,11 +4,13 @@
 # INF into a fresh Wine prefix, the host-backed archiver DLLs on the search
 # path, archives made by the host archivers dropped on the SendTo marker with
 # the drop program, the conversion dialog answered by playuser, and every
-# result checked with the host archivers.
+# result checked with the host archivers. This test keeps the 32-bit
+# in-process path (a 32-bit-only prefix, the 32-bit drop program loading
+# Veltrox.dll) where the build is 32-bit; the matrix takes the 64-bit path.
 # Arguments: build folder, source folder.
 set -u
 . "$2/tests/support/real_archives.sh"
-start_drop_test "$1" real_archives_test
+start_drop_test "$1" real_archives_test inproc
 TEMP_DIR="$(dirname "$(find "$WORK/prefix/drive_c/users" -maxdepth 4 -type d -name Temp | head -1)/x")"
 
 # Sorting on: names in ascending order regardless of case (sub/a.txt before

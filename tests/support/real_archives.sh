@@ -218,32 +218,53 @@ expect_cp932_names() {
   esac
 }
 
-# install_veltrox BUILD PREFIX: a fresh Wine prefix with Veltrox installed
-# from its INF as a user does, and the host-backed archiver DLLs in the
-# Windows folder (on every program's DLL search path). Sets WINE, SERVER,
-# WINEPREFIX and MARKER (the SendTo marker's host path).
+# install_veltrox BUILD PREFIX [inproc]: a fresh Wine prefix with Veltrox
+# installed from the package's files with its INF as a user does, and the
+# host-backed archiver DLLs in the Windows folder (on every program's DLL
+# search path). Sets WINE, SERVER, WINEPREFIX, MARKER (the SendTo marker's
+# host path) and DROPTOOL (the drop program).
+#
+# Where the build is 32-bit, the prefix is WoW64 like 64-bit Windows: the INF
+# is installed by the 64-bit rundll32 and drops come from the 64-bit drop
+# program, so they go Veltrox64.dll -> VeltroxHost.exe -> Veltrox.dll. With
+# "inproc" the prefix is 32-bit only (WINEARCH=win32): the 32-bit drop program
+# loads Veltrox.dll itself. A 64-bit build runs everything with the 64-bit
+# loader (its prefix decides the same way).
 install_veltrox() {
-  local build="$1" source
+  local build="$1" source setup arch=""
   source="$(grep -m1 '^export VELTROX_SOURCE_DIR=' "$build/wine-run.sh" | cut -d'"' -f2)"
   WINE="$(grep -m1 '^WINE_LOADER=' "$build/wine-run.sh" | cut -d'"' -f2)"
   SERVER="$(grep -m1 '^WINE_SERVER=' "$build/wine-run.sh" | cut -d'"' -f2)"
+  WINE64="$(grep -m1 '^WINE_LOADER64=' "$build/wine-run.sh" | cut -d'"' -f2)"
   export WINEPREFIX="$2" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
   "$SERVER" -k 2>/dev/null
   rm -rf "$WINEPREFIX" "$WINEPREFIX.media"
-  mkdir -p "$WINEPREFIX" "$WINEPREFIX.media"
-  cp "$source/install/Veltrox.inf" "$source/install/Veltrox.txt" "$build"/bin/Veltrox*.dll "$WINEPREFIX.media/"
-  [ -f "$build/bin/VeltroxHost.exe" ] && cp "$build/bin/VeltroxHost.exe" "$WINEPREFIX.media/"
-  "$WINE" wineboot -i >/dev/null 2>&1 </dev/null
+  mkdir -p "$WINEPREFIX"
+  "$source/scripts/package" --stage "$build" "$WINEPREFIX.media" || return 1
+  [ "${3:-}" = inproc ] && build_is_32bit "$build" && arch=win32
+  ${arch:+env WINEARCH=$arch} "$WINE" wineboot -i >/dev/null 2>&1 </dev/null
   # Wine has no "ＭＳ Ｐゴシック": lay dialogs out with the proportional IPA font.
   for face in 'ＭＳ Ｐゴシック' 'MS PGothic'; do
     LC_ALL=ja_JP.UTF-8 wine_quiet reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /d IPAPGothic /f >/dev/null
   done
   "$SERVER" -w
-  wine_quiet rundll32 setupapi.dll,InstallHinfSection DefaultInstall 132 "$(winpath "$WINEPREFIX.media/Veltrox.inf")"
+  setup="$WINE"
+  DROPTOOL="$build/bin/droptool.exe"
+  if [ -d "$WINEPREFIX/drive_c/windows/syswow64" ]; then
+    setup="$WINE64"
+    [ -f "$build/bin/droptool64.exe" ] && DROPTOOL="$build/bin/droptool64.exe"
+  fi
+  WINE="$setup" wine_quiet rundll32 setupapi.dll,InstallHinfSection DefaultInstall 132 \
+    "$(winpath "$WINEPREFIX.media/Veltrox.inf")"
   "$SERVER" -w
   cp "$build"/hostdlls/*.dll "$build/hostdlls/hostarc.sh" "$WINEPREFIX/drive_c/windows/"
   MARKER="$(find "$WINEPREFIX/drive_c/users" -path '*/SendTo/*.Veltrox' | head -1)"
   [ -n "$MARKER" ]
+}
+
+# build_is_32bit BUILD: whether BUILD's Veltrox.dll is a 32-bit module.
+build_is_32bit() {
+  LC_ALL=C x86_64-w64-mingw32-objdump -f "$1/bin/Veltrox.dll" 2>/dev/null | grep -q 'pei-i386'
 }
 
 # wine_quiet PROGRAM ARGS...: runs a Windows program; its output goes to a
@@ -270,17 +291,18 @@ drop_on_veltrox() {
   # registry.
   wine_quiet "$BUILD/bin/playuser.exe" --sort off --sametime off --afterdel off --sfx off --use7zip off \
     "${options[@]}" -- \
-    "$(winpath "$BUILD/bin/droptool.exe")" "$(winpath "$MARKER")" "${files[@]}"
+    "$(winpath "$DROPTOOL")" "$(winpath "$MARKER")" "${files[@]}"
 }
 
-# start_drop_test BUILD NAME: work folder, Veltrox installed into its own
-# prefix (removed again on exit), the sample tree and its host archives in
-# $WORK/tree and $WORK/src.
+# start_drop_test BUILD NAME [inproc]: work folder, Veltrox installed into its
+# own prefix (removed again on exit; see install_veltrox), the sample tree and
+# its host archives in $WORK/tree and $WORK/src.
 start_drop_test() {
   setup_real_archives "$1" "$2"
   # Wine's recycle bin is the XDG trash.
   export XDG_DATA_HOME="$WORK/xdg"
-  install_veltrox "$BUILD" "$WORK/prefix" || { echo "installation failed"; exit 1; }
+  install_veltrox "$BUILD" "$WORK/prefix" "${3:-}" || { echo "installation failed"; exit 1; }
+  echo "drop program: ${DROPTOOL##*/}, prefix: $( [ -d "$WINEPREFIX/drive_c/windows/syswow64" ] && echo WoW64 || echo 32-bit)"
   trap '"$SERVER" -k 2>/dev/null' EXIT
   make_tree "$WORK/tree"
   make_host_archives "$WORK/tree" "$WORK/src"
