@@ -47,6 +47,38 @@ expect_ne "missing lzh: result" 0 "${results[$((i + 1))]:-none}"
 expect_eq "plain gzip stream: result" 0 "${results[$((i + 2))]:-none}"
 expect_true "plain gzip stream unpacked" cmp -s "$WORK/tree/readme.txt" "$WORK/out/stream/readme.txt"
 
+# Symbolic links are never created: a link to a file outside, one to a
+# folder outside, one to a folder inside and "dotdot -> .." come out as
+# regular files holding the link's target text, whatever the reader; the
+# work folder is then removed from Wine, and nothing outside is touched.
+mkdir -p "$WORK/links/in/folder" "$WORK/links/out" "$WORK/outside/dir"
+printf 'secret\n' >"$WORK/outside/file.txt"
+printf 'inner\n' >"$WORK/outside/dir/inner.txt"
+printf 'x\n' >"$WORK/links/in/folder/a.txt"
+declare -A link_targets=([to-file]="$WORK/outside/file.txt" [to-outside]="$WORK/outside/dir"
+                         [to-folder]=folder [dotdot]=..)
+for l in "${!link_targets[@]}"; do ln -s "${link_targets[$l]}" "$WORK/links/in/$l"; done
+(cd "$WORK/links/in" && zip -q --symlinks -r "$WORK/links/links.zip" . && tar -cf "$WORK/links/links.tar" . &&
+   7zz a -snl -bd "$WORK/links/links.7z" . >/dev/null)
+outside_before="$(manifest "$WORK/outside")"
+batch="$WORK/links.txt"
+for a in "$WORK"/links/links.*; do
+  printf '%s\n' "$(extract_call "$a" "$(winpath "$WORK/links/out/${a##*.}")\\")"
+done >"$batch"
+run_batch "$batch" "$WORK/links.result"
+expect_eq "links: every extraction succeeds" "0 0 0" "$(echo $(cat "$WORK/links.result"))"
+for kind in tar zip 7z; do
+  out="$WORK/links/out/$kind"
+  expect_eq "links in $kind: no link extracted" "" "$(find "$out" -type l 2>&1)"
+  for l in "${!link_targets[@]}"; do
+    expect_true "links in $kind: $l is a file holding its target" test -f "$out/$l" -a ! -L "$out/$l"
+    expect_eq "links in $kind: $l text" "${link_targets[$l]}" "$(cat "$out/$l" 2>&1)"
+  done
+  "$BUILD/wine-run.sh" cmd /c rmdir /s /q "$(winpath "$out")" >/dev/null 2>&1
+  expect_true "links in $kind: folder removed from Wine" test ! -e "$out"
+done
+expect_eq "links: nothing outside changed" "$outside_before" "$(manifest "$WORK/outside")"
+
 # Compression: the tree as work folder into every target, with a response
 # file in a deliberately unsorted order and with the whole-folder pattern.
 cp -a "$WORK/tree" "$WORK/pack"

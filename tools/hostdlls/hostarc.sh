@@ -100,11 +100,15 @@ extract() {
     cab) bsdtar_extract cab ;;
     7z|7zip)
       # ZIP archives that the converter routes through 7-Zip keep their
-      # code page 932 names with the ZIP reader.
+      # code page 932 names with the ZIP reader. 7z archives are read by
+      # bsdtar, which keeps a link's target as stored; 7-Zip, which rewrites
+      # absolute targets, reads what bsdtar cannot, and leaves links out.
       if [ "$(head -c 2 -- "$archive")" = PK ]; then
         bsdtar_extract zip
       else
-        7zz x -y -bd -o"$dir" -- "$archive"
+        mkdir -p -- "$dir" &&
+        { bsdtar -x -f "$archive" -C "$dir" 2>/dev/null ||
+          { find "$dir" -mindepth 1 -delete && 7zz x -y -bd -snl- -o"$dir" -- "$archive"; }; }
       fi ;;
     arj)
       mkdir -p -- "$dir" && (cd "$dir" && arj x -y -i "$archive") && names_from_cp932 "$dir" ;;
@@ -155,8 +159,17 @@ create() {
   esac
 }
 
+# Windows archivers do not create symbolic links, and under Wine a link in a
+# work folder is harmful: deleting a link to a file deletes that file, and a
+# link to a folder cannot be removed. Every link a host reader made becomes a
+# regular file holding the link's target text (find does not follow links).
+links_to_files() {
+  find "$dir" -type l -exec sh -c \
+    'for l; do t="$(readlink -- "$l")" && rm -f -- "$l" && printf "%s" "$t" >"$l" || exit 1; done' sh {} +
+}
+
 case "$op" in
-  extract) extract ;;
+  extract) extract && links_to_files ;;
   create) create "$@" ;;
   *) echo "hostarc: unknown operation $op" >&2; exit 2 ;;
 esac
