@@ -19,25 +19,52 @@ export LC_ALL=ja_JP.UTF-8
 op="$1"; fmt="$2"; archive="$3"; dir="$4"
 shift 4
 
-# Renames every name below $1 from code page 932 to UTF-8, deepest first.
-names_from_cp932() {
-  LC_ALL=C find "$1" -depth -mindepth 1 -name '*[! -~]*' | while IFS= read -r path; do
-    base="${path##*/}"
-    new="$(printf '%s' "$base" | iconv -f CP932 -t UTF-8 2>/dev/null)" || continue
-    [ "$new" = "$base" ] || mv -f -- "$path" "${path%/*}/$new"
-  done
+# Renames every name below $1 in one process, deepest first. $2 is
+# "from-cp932" (names code page 932 cannot decode stay as they are),
+# "to-cp932" (fails when a name has no code page 932 form) or "auto": a name
+# that is valid UTF-8 stays (archives made on Unix-like systems), any other
+# is read as code page 932 (archives made on Japanese Windows; their
+# Japanese names are almost never valid UTF-8).
+rename_tree() {
+  find "$1" -name '*[! -~]*' -print -quit | grep -q . || return 0
+  # Names all valid UTF-8 need no "auto" pass (checked without Python, whose
+  # start costs more than reading a small archive).
+  if [ "$2" = auto ] && find "$1" -mindepth 1 -print0 | iconv -f UTF-8 -t UTF-8 >/dev/null 2>&1; then
+    return 0
+  fi
+  python=/usr/bin/python3
+  [ -x "$python" ] || python=python3
+  "$python" -S -E - "$1" "$2" <<'PY'
+import os, sys
+top, mode = os.fsencode(sys.argv[1]), sys.argv[2]
+names = [(root, n) for root, dirs, files in os.walk(top, topdown=False)
+         for n in files + dirs if max(n) > 127]
+def utf8(name):
+    try:
+        name.decode("utf-8")
+        return True
+    except UnicodeDecodeError:
+        return False
+source, target = ("utf-8", "cp932") if mode == "to-cp932" else ("cp932", "utf-8")
+for root, n in names:
+    if mode == "auto" and utf8(n):
+        continue
+    try:
+        new = n.decode(source).encode(target)
+    except UnicodeError:
+        if mode == "to-cp932":
+            sys.exit("hostarc: no code page 932 form for " + os.fsdecode(n))
+        continue
+    if new != n:
+        os.rename(os.path.join(root, n), os.path.join(root, new))
+PY
 }
 
 # Copies the folder $1 as links into $2 with code page 932 names, for the
 # archivers that store names byte for byte. Names that code page 932 cannot
 # hold make the copy fail.
 linked_cp932_copy() {
-  cp -al -- "$1/." "$2/" || return 1
-  LC_ALL=C find "$2" -depth -mindepth 1 -name '*[! -~]*' | while IFS= read -r path; do
-    base="${path##*/}"
-    new="$(printf '%s' "$base" | iconv -f UTF-8 -t CP932)" || exit 1
-    mv -f -- "$path" "${path%/*}/$new" || exit 1
-  done
+  cp -al -- "$1/." "$2/" && rename_tree "$2" to-cp932
 }
 
 # The names to pack, in order: the list file, or every entry below the
@@ -53,21 +80,55 @@ roots() {
   if [ -n "$list" ]; then cat -- "$list"; else find . -mindepth 1 -maxdepth 1 -printf '%P\n' | LC_ALL=C sort; fi
 }
 
-# Plain compressed streams (file.gz, file.Z, file.bz2) that hold no tar:
-# unpacked into one file named after the archive.
-extract_stream() {
-  base="${archive##*/}"
-  case "$base" in
-    *.tgz|*.taz) stem="${base%.*}.tar" ;;
-    *.gz|*.Z|*.bz2|*.z) stem="${base%.*}" ;;
-    *) stem="$base.out" ;;
-  esac
+# The tar family: file.tar, .tgz, .tar.gz, .tar.bz2, .tar.Z, read by GNU tar
+# with the names byte for byte (it never converts them), then renamed in one
+# pass; plain compressed streams (file.gz, file.Z, file.bz2) that hold no tar
+# are unpacked into one file named after the archive, an empty stream into
+# an empty file.
+extract_tar() {
   mkdir -p -- "$dir" || return 1
   case "$(head -c 3 -- "$archive" | od -An -tx1 | tr -d ' \n')" in
-    425a68) bzip2 -dc -- "$archive" >"$dir/$stem" ;;
-    1f8b*|1f9d*) gzip -dc -- "$archive" >"$dir/$stem" ;;
-    *) echo "hostarc: not a tar archive nor a compressed stream" >&2; return 1 ;;
+    425a68) unpack="bzip2 -dc" ;;
+    1f8b*|1f9d*) unpack="gzip -dc" ;;
+    *) unpack=cat ;;
   esac
+  if $unpack <"$archive" 2>/dev/null | head -c 512 | is_tar_header; then
+    LC_ALL=C tar -xf "$archive" -C "$dir" && rename_tree "$dir" auto
+  elif [ "$unpack" = cat ]; then
+    echo "hostarc: not a tar archive nor a compressed stream" >&2; return 1
+  else
+    base="${archive##*/}"
+    case "$base" in
+      *.tgz|*.taz) stem="${base%.*}.tar" ;;
+      *.gz|*.Z|*.bz2|*.z) stem="${base%.*}" ;;
+      *) stem="$base.out" ;;
+    esac
+    $unpack <"$archive" >"$dir/$stem"
+  fi
+}
+
+# Reads 512 bytes: true when they are a tar header (its checksum matches,
+# whichever of the unsigned and signed sums the writer used) or the zero
+# block that ends an empty archive.
+is_tar_header() {
+  od -An -v -tu1 | awk '
+    { for (i = 1; i <= NF; i++) { n++; b[n] = $i } }
+    END {
+      if (n != 512) exit 1
+      zero = 1; u = 0; s = 0
+      for (i = 1; i <= 512; i++) {
+        if (b[i] != 0) zero = 0
+        v = (i >= 149 && i <= 156) ? 32 : b[i]
+        u += v; s += (v > 127 ? v - 256 : v)
+      }
+      if (zero) exit 0
+      sum = 0; digits = 0
+      for (i = 149; i <= 156; i++) {
+        if (b[i] >= 48 && b[i] <= 55) { sum = sum * 8 + b[i] - 48; digits++ }
+        else if (digits) break
+      }
+      exit !(digits && (sum == u || sum == s))
+    }'
 }
 
 # Extraction with bsdtar, names read as code page 932; archives made on
@@ -88,13 +149,7 @@ bsdtar_extract() {  # module
 
 extract() {
   case "$fmt" in
-    tar|tgz|tbz2)
-      mkdir -p -- "$dir" || return 1
-      if bsdtar -t -f "$archive" >/dev/null 2>&1; then
-        bsdtar_extract tar
-      else
-        extract_stream
-      fi ;;
+    tar|tgz|tbz2) extract_tar ;;
     zip) bsdtar_extract zip ;;
     lzh) bsdtar_extract lha ;;
     cab) bsdtar_extract cab ;;
@@ -111,7 +166,7 @@ extract() {
           { find "$dir" -mindepth 1 -delete && 7zz x -y -bd -snl- -o"$dir" -- "$archive"; }; }
       fi ;;
     arj)
-      mkdir -p -- "$dir" && (cd "$dir" && arj x -y -i "$archive") && names_from_cp932 "$dir" ;;
+      mkdir -p -- "$dir" && (cd "$dir" && arj x -y -i "$archive") && rename_tree "$dir" from-cp932 ;;
     rar)
       mkdir -p -- "$dir" && unar -q -f -D -e CP932 -o "$dir" "$archive" ;;
     *) echo "hostarc: cannot read $fmt" >&2; return 1 ;;
