@@ -11,8 +11,23 @@ BUILD="$1"
 setup_real_archives "$BUILD" hostdlls_test
 make_tree "$WORK/tree"
 make_host_archives "$WORK/tree" "$WORK/src"
-# TAR made on a Unix-like system holds UTF-8 names, not code page 932 ones.
+# TAR and RAR made on a Unix-like system hold UTF-8 names, not code page 932
+# ones; RAR from Windows holds code page 932 names (with 0x5C trail bytes).
 (cd "$WORK/tree" && tar -czf "$WORK/src/utf8-tgz.tgz" .)
+python3 "$2/tests/fixtures/make_rar.py" "$WORK/src/tree-rar.rar" "$WORK/tree"
+python3 "$2/tests/fixtures/make_rar.py" --utf8 "$WORK/src/utf8-rar.rar" "$WORK/tree"
+# The generated RAR archives as unar and lsar read them.
+for rar in tree-rar utf8-rar; do
+  expect_true "$rar: lsar tests every entry" lsar -t "$WORK/src/$rar.rar"
+  unar -q -D -o "$WORK/unar/$rar" "$WORK/src/$rar.rar" >/dev/null
+  expect_same_files "$rar: unar" "$WORK/tree" "$WORK/unar/$rar"
+done
+# GNU tar long names (over 100 bytes, code page 932), an empty gzip stream.
+long="$WORK/long/長い名前のフォルダ/$(printf 'n%.0s' $(seq 1 100))_表ソ.txt"
+mkdir -p "${long%/*}" && printf 'long\n' >"$long"
+cp -a "$WORK/long" "$WORK/long.cp932" && names_to_cp932 "$WORK/long.cp932"
+(cd "$WORK/long.cp932" && LC_ALL=C tar --format=gnu -czf "$WORK/src/long-tgz.tgz" .)
+: | gzip >"$WORK/empty.dat.gz"
 
 # Extraction: every host-made source through its DLL.
 batch="$WORK/extract.txt"
@@ -31,6 +46,7 @@ printf '%s\n' "$(extract_call "$WORK/missing.lzh" "$(winpath "$WORK/out/missing"
 # A plain gzip stream (no tar inside) becomes one file named after it.
 gzip -c "$WORK/tree/readme.txt" >"$WORK/readme.txt.gz"
 printf '%s\n' "$(extract_call "$WORK/readme.txt.gz" "$(winpath "$WORK/out/stream")\\")" >>"$batch"
+printf '%s\n' "$(extract_call "$WORK/empty.dat.gz" "$(winpath "$WORK/out/empty")\\")" >>"$batch"
 run_batch "$batch" "$WORK/extract.result"
 
 mapfile -t results <"$WORK/extract.result"
@@ -39,13 +55,17 @@ for name in "${names[@]}"; do
   expect_eq "extract $name: result" 0 "${results[$i]:-none}"
   # Cabinets and ARJ archives hold no folders of their own.
   case "$name" in *.cab|*.arj) what=files ;; *) what="" ;; esac
-  expect_same_files "extract $name" "$WORK/tree" "$WORK/out/$name" $what
+  case "$name" in long-*) tree="$WORK/long" ;; *) tree="$WORK/tree" ;; esac
+  expect_same_files "extract $name" "$tree" "$WORK/out/$name" $what
   i=$((i + 1))
 done
 expect_ne "corrupt zip: result" 0 "${results[$i]:-none}"
 expect_ne "missing lzh: result" 0 "${results[$((i + 1))]:-none}"
 expect_eq "plain gzip stream: result" 0 "${results[$((i + 2))]:-none}"
 expect_true "plain gzip stream unpacked" cmp -s "$WORK/tree/readme.txt" "$WORK/out/stream/readme.txt"
+expect_eq "empty gzip stream: result" 0 "${results[$((i + 3))]:-none}"
+expect_eq "empty gzip stream gives an empty file" "empty.dat 0" \
+  "$(ls "$WORK/out/empty" 2>&1) $(stat -c %s "$WORK/out/empty/empty.dat" 2>&1)"
 
 # Symbolic links are never created: a link to a file outside, one to a
 # folder outside, one to a folder inside and "dotdot -> .." come out as
@@ -93,6 +113,9 @@ for target in "${targets[@]}"; do
                       "$WORK/pack" "$WORK/list.txt")" >>"$batch"
   done
 done
+for target in "${targets[@]}"; do
+  printf '%s\n' "$(create_call "$target" all "$WORK/new/long-$target.$(target_extension "$target")" "$WORK/long" "")" >>"$batch"
+done
 run_batch "$batch" "$WORK/create.result"
 mapfile -t results <"$WORK/create.result"
 i=0
@@ -115,6 +138,13 @@ for target in "${targets[@]}"; do
     fi
     expect_cp932_names "$target" "$archive"
   done
+done
+# The long names in every target.
+for target in "${targets[@]}"; do
+  expect_eq "create $target (long names): result" 0 "${results[$i]:-none}"
+  i=$((i + 1))
+  host_extract "$target" "$WORK/new/long-$target.$(target_extension "$target")" "$WORK/check/long.$target"
+  expect_same_files "create $target (long names)" "$WORK/long" "$WORK/check/long.$target" files
 done
 
 # Forms no host tool can make, and version answers.

@@ -18,6 +18,8 @@ export LC_ALL=ja_JP.UTF-8
 
 op="$1"; fmt="$2"; archive="$3"; dir="$4"
 shift 4
+python=/usr/bin/python3
+[ -x "$python" ] || python=python3
 
 # Renames every name below $1 in one process, deepest first. $2 is
 # "from-cp932" (names code page 932 cannot decode stay as they are),
@@ -32,8 +34,6 @@ rename_tree() {
   if [ "$2" = auto ] && find "$1" -mindepth 1 -print0 | iconv -f UTF-8 -t UTF-8 >/dev/null 2>&1; then
     return 0
   fi
-  python=/usr/bin/python3
-  [ -x "$python" ] || python=python3
   "$python" -S -E - "$1" "$2" <<'PY'
 import os, sys
 top, mode = os.fsencode(sys.argv[1]), sys.argv[2]
@@ -147,6 +147,59 @@ bsdtar_extract() {  # module
   fi
 }
 
+# RAR: unar, which splits a code page 932 name into folders after decoding
+# it (a trail byte 0x5C is no separator), told the encoding of the names
+# that carry none; where unar cannot read an archive, bsdtar, with the names
+# byte for byte and renamed in one pass.
+extract_rar() {
+  mkdir -p -- "$dir" || return 1
+  unar -q -f -D -e "$(rar_name_encoding)" -o "$dir" "$archive" >/dev/null && return 0
+  find "$dir" -mindepth 1 -delete
+  LC_ALL=C bsdtar -x -f "$archive" -C "$dir" && rename_tree "$dir" auto
+}
+
+# The encoding of the RAR 4 names stored without a Unicode form: UTF-8 when
+# they all are valid UTF-8 (written on a Unix-like system), else CP932.
+# RAR 5 names are always UTF-8 and need no answer.
+rar_name_encoding() {
+  "$python" -S -E - "$archive" <<'PY' 2>/dev/null || echo CP932
+import struct, sys
+names = []
+with open(sys.argv[1], "rb") as f:
+    if f.read(7) != b"Rar!\x1a\x07\x00":
+        sys.exit(1)
+    pos = 7
+    while True:
+        f.seek(pos)
+        head = f.read(7)
+        if len(head) < 7:
+            break
+        _, kind, flags, size = struct.unpack("<HBHH", head)
+        body = f.read(max(size - 7, 0))
+        if size < 7 or (kind == 0x73 and flags & 0x80) or kind == 0x7B:
+            break  # damaged, headers encrypted, or the end
+        extra = 0
+        if kind == 0x74 and len(body) >= 25:
+            extra, = struct.unpack_from("<I", body, 0)
+            name_size, = struct.unpack_from("<H", body, 19)
+            at = 25
+            if flags & 0x100:
+                extra |= struct.unpack_from("<I", body, 25)[0] << 32
+                at += 8
+            if not flags & 0x200:
+                names.append(body[at:at + name_size])
+        elif flags & 0x8000 and len(body) >= 4:
+            extra, = struct.unpack_from("<I", body, 0)
+        pos += size + extra
+try:
+    for name in names:
+        name.decode("utf-8")
+    print("UTF-8")
+except UnicodeDecodeError:
+    print("CP932")
+PY
+}
+
 extract() {
   case "$fmt" in
     tar|tgz|tbz2) extract_tar ;;
@@ -167,8 +220,7 @@ extract() {
       fi ;;
     arj)
       mkdir -p -- "$dir" && (cd "$dir" && arj x -y -i "$archive") && rename_tree "$dir" from-cp932 ;;
-    rar)
-      mkdir -p -- "$dir" && unar -q -f -D -e CP932 -o "$dir" "$archive" ;;
+    rar) extract_rar ;;
     *) echo "hostarc: cannot read $fmt" >&2; return 1 ;;
   esac
 }
