@@ -18,7 +18,8 @@ python3 "$2/tests/fixtures/make_rar.py" "$WORK/src/tree-rar.rar" "$WORK/tree"
 python3 "$2/tests/fixtures/make_rar.py" --utf8 "$WORK/src/utf8-rar.rar" "$WORK/tree"
 # The generated RAR archives as unar and lsar read them.
 for rar in tree-rar utf8-rar; do
-  expect_true "$rar: lsar tests every entry" lsar -t "$WORK/src/$rar.rar"
+  expect_eq "$rar: lsar tests every entry" "$(find "$WORK/tree" -mindepth 1 | wc -l) passed, 0 failed." \
+            "$(lsar -t "$WORK/src/$rar.rar" | tail -1)"
   unar -q -D -o "$WORK/unar/$rar" "$WORK/src/$rar.rar" >/dev/null
   expect_same_files "$rar: unar" "$WORK/tree" "$WORK/unar/$rar"
 done
