@@ -16,6 +16,9 @@
 set -u
 export LC_ALL=ja_JP.UTF-8
 
+# With HOSTARC_TIMES naming a file, a line "host START END" is appended to it
+# (Unix times), the time the host tools took for this call.
+[ -z "${HOSTARC_TIMES:-}" ] || started="$(date +%s.%N)"
 op="$1"; fmt="$2"; archive="$3"; dir="$4"
 shift 4
 python=/usr/bin/python3
@@ -280,3 +283,6 @@ case "$op" in
   create) create "$@" ;;
   *) echo "hostarc: unknown operation $op" >&2; exit 2 ;;
 esac
+rc=$?
+[ -z "${HOSTARC_TIMES:-}" ] || echo "host $started $(date +%s.%N)" >>"$HOSTARC_TIMES"
+exit $rc

@@ -250,6 +250,33 @@ bool hostPaths(const std::wstring& archive, const std::wstring& dir, std::string
   return false;
 }
 
+// With HOSTARC_TIMES naming a host file, every call of a DLL appends a line
+// "dll START END" (Unix times in seconds), so that a benchmark can tell the
+// time spent inside archiver calls from the converter's own.
+struct CallTimer {
+  FILETIME start;
+  CallTimer() { GetSystemTimeAsFileTime(&start); }
+  ~CallTimer() {
+    char target[1024];
+    DWORD n = GetEnvironmentVariableA("HOSTARC_TIMES", target, sizeof target);
+    if (n == 0 || n >= sizeof target) return;
+    std::wstring path = dosPathOf(target);
+    if (path.empty()) return;
+    FILETIME end;
+    GetSystemTimeAsFileTime(&end);
+    char line[96];
+    int length = snprintf(line, sizeof line, "dll %.3f %.3f\n", unixSeconds(start), unixSeconds(end));
+    FileHandle file(CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD written = 0;
+    if (file && length > 0) WriteFile(file.get(), line, (DWORD)length, &written, nullptr);
+  }
+  static double unixSeconds(const FILETIME& time) {
+    ULONGLONG ticks = (ULONGLONG)time.dwHighDateTime << 32 | time.dwLowDateTime;
+    return (double)(ticks - 116444736000000000ULL) / 1e7;
+  }
+};
+
 }  // namespace
 
 std::vector<CommandToken> splitCommandLine(const char* line) {
@@ -312,6 +339,7 @@ void setOutput(char* output, DWORD outputSize, const std::string& text) {
 
 int hostExtract(const char* format, const std::string& archive, const std::string& dir,
                 char* output, DWORD outputSize) {
+  CallTimer timer;
   std::wstring archiveW = toWide(archive, CP_ACP), dirW = toWide(dir, CP_ACP);
   if (!exists(archiveW)) {
     setOutput(output, outputSize, "hostarc: archive not found");
@@ -332,6 +360,7 @@ int hostExtract(const char* format, const std::string& archive, const std::strin
 int hostCreate(const char* format, const std::string& archive, const std::string& dir,
                const PackSpec& spec, const std::string& level,
                const std::vector<std::string>& extra, char* output, DWORD outputSize) {
+  CallTimer timer;
   std::wstring archiveW = toWide(archive, CP_ACP), dirW = toWide(dir, CP_ACP);
   std::string archiveUnix, dirUnix;
   if (!hostPaths(archiveW, dirW, archiveUnix, dirUnix, output, outputSize)) return HOST_ERROR_PATH;
