@@ -25,17 +25,20 @@ python=/usr/bin/python3
 [ -x "$python" ] || python=python3
 
 # Renames every name below $1 in one process, deepest first. $2 is
-# "from-cp932" (names code page 932 cannot decode stay as they are),
-# "to-cp932" (fails when a name has no code page 932 form) or "auto": a name
-# that is valid UTF-8 stays (archives made on Unix-like systems), any other
-# is read as code page 932 (archives made on Japanese Windows; their
-# Japanese names are almost never valid UTF-8).
+# "from-cp932", "to-cp932" (fails when a name has no code page 932 form) or
+# "auto": a name that is valid UTF-8 stays (archives made on Unix-like
+# systems), any other is read as code page 932 (archives made on Japanese
+# Windows; their Japanese names are almost never valid UTF-8). Bytes that
+# code page 932 cannot decode become "_": Wine can neither show nor remove
+# a name that is not UTF-8.
 rename_tree() {
-  find "$1" -name '*[! -~]*' -print -quit | grep -q . || return 0
-  # Names all valid UTF-8 need no "auto" pass (checked without Python, whose
-  # start costs more than reading a small archive).
-  if [ "$2" = auto ] && find "$1" -mindepth 1 -print0 | iconv -f UTF-8 -t UTF-8 >/dev/null 2>&1; then
-    return 0
+  # Names all valid UTF-8 need no "auto" pass, names all ASCII no pass at
+  # all (checked without Python, whose start costs more than reading a small
+  # archive).
+  if [ "$2" = auto ]; then
+    find "$1" -mindepth 1 -print0 | iconv -f UTF-8 -t UTF-8 >/dev/null 2>&1 && return 0
+  else
+    find "$1" -name '*[! -~]*' -print -quit | grep -q . || return 0
   fi
   "$python" -S -E - "$1" "$2" <<'PY'
 import os, sys
@@ -57,7 +60,7 @@ for root, n in names:
     except UnicodeError:
         if mode == "to-cp932":
             sys.exit("hostarc: no code page 932 form for " + os.fsdecode(n))
-        continue
+        new = n.decode(source, "replace").replace("\ufffd", "_").encode(target)
     if new != n:
         os.rename(os.path.join(root, n), os.path.join(root, new))
 PY
@@ -90,13 +93,18 @@ roots() {
 # an empty file.
 extract_tar() {
   mkdir -p -- "$dir" || return 1
-  case "$(head -c 3 -- "$archive" | od -An -tx1 | tr -d ' \n')" in
+  case "$(od -An -N3 -tx1 -- "$archive" | tr -d ' \n')" in
     425a68) unpack="bzip2 -dc" ;;
     1f8b*|1f9d*) unpack="gzip -dc" ;;
     *) unpack=cat ;;
   esac
   if $unpack <"$archive" 2>/dev/null | head -c 512 | is_tar_header; then
-    LC_ALL=C tar -xf "$archive" -C "$dir" && rename_tree "$dir" auto
+    # What a failed extraction left is renamed too, so that Wine can see it
+    # and the converter can remove it.
+    LC_ALL=C tar -xf "$archive" -C "$dir"
+    rc=$?
+    rename_tree "$dir" auto || rc=1
+    return $rc
   elif [ "$unpack" = cat ]; then
     echo "hostarc: not a tar archive nor a compressed stream" >&2; return 1
   else
@@ -158,7 +166,10 @@ extract_rar() {
   mkdir -p -- "$dir" || return 1
   unar -q -f -D -e "$(rar_name_encoding)" -o "$dir" "$archive" >/dev/null && return 0
   find "$dir" -mindepth 1 -delete
-  LC_ALL=C bsdtar -x -f "$archive" -C "$dir" && rename_tree "$dir" auto
+  LC_ALL=C bsdtar -x -f "$archive" -C "$dir"
+  rc=$?
+  rename_tree "$dir" auto || rc=1
+  return $rc
 }
 
 # The encoding of the RAR 4 names stored without a Unicode form: UTF-8 when
@@ -222,7 +233,7 @@ extract() {
           { find "$dir" -mindepth 1 -delete && 7zz x -y -bd -snl- -o"$dir" -- "$archive"; }; }
       fi ;;
     arj)
-      mkdir -p -- "$dir" && (cd "$dir" && arj x -y -i "$archive") && rename_tree "$dir" from-cp932 ;;
+      mkdir -p -- "$dir" && { (cd "$dir" && arj x -y -i "$archive"); rc=$?; rename_tree "$dir" from-cp932 && return $rc; } ;;
     rar) extract_rar ;;
     *) echo "hostarc: cannot read $fmt" >&2; return 1 ;;
   esac
