@@ -8,9 +8,17 @@
 
 // A Wine process cannot wait for a Unix process nor read its exit code, so
 // every host archiver runs through a small runner script that writes the exit
-// status into a file when the archiver ends; the DLL polls for that file.
+// status into a file when the archiver ends; the DLL waits for that file to
+// appear (woken by a change notification on its folder, looking again at
+// least every 20 ms).
 
 namespace {
+
+struct ChangeNotificationTraits {
+  static HANDLE invalid() { return INVALID_HANDLE_VALUE; }
+  static void close(HANDLE h) { FindCloseChangeNotification(h); }
+};
+typedef UniqueResource<HANDLE, ChangeNotificationTraits> ChangeNotification;
 
 typedef char*(CDECL* UnixNameFn)(LPCWSTR);
 typedef WCHAR*(CDECL* DosNameFn)(const char*);
@@ -151,6 +159,8 @@ int runHost(const std::vector<std::string>& args, RunFiles& files, char* output,
     return -1;
   }
 
+  std::wstring statusFolder = files.status.substr(0, files.status.find_last_of(L'\\'));
+  ChangeNotification change(FindFirstChangeNotificationW(statusFolder.c_str(), FALSE, FILE_NOTIFY_CHANGE_FILE_NAME));
   std::wstring commandLine = L"\"" + sh + L"\" \"" + toWide(scriptUnix, CP_UTF8) + L"\"";
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
@@ -162,15 +172,18 @@ int runHost(const std::vector<std::string>& args, RunFiles& files, char* output,
   }
   KernelHandle processHandle(process.hProcess), threadHandle(process.hThread);
 
-  DWORD limit = timeoutMilliseconds(), waited = 0, pause = 1;
+  DWORD limit = timeoutMilliseconds(), started = GetTickCount();
   while (!exists(files.status)) {
-    if (waited >= limit) {
+    if (GetTickCount() - started >= limit) {
       setOutput(output, outputSize, "hostarc: the host archiver did not finish in time");
       return -1;
     }
-    Sleep(pause);
-    waited += pause;
-    if (pause < 20) pause *= 2;
+    if (change) {
+      WaitForSingleObject(change.get(), 20);
+      FindNextChangeNotification(change.get());
+    } else {
+      Sleep(20);
+    }
   }
   std::string status, log;
   readWholeFile(files.status, status);
