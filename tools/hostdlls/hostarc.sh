@@ -161,7 +161,8 @@ bsdtar_extract() {  # module
 # RAR: unar, which splits a code page 932 name into folders after decoding
 # it (a trail byte 0x5C is no separator), told the encoding of the names
 # that carry none; where unar cannot read an archive, bsdtar, with the names
-# byte for byte and renamed in one pass.
+# byte for byte and renamed in one pass (bsdtar splits a name at every 0x5C
+# byte, so it comes second).
 extract_rar() {
   mkdir -p -- "$dir" || return 1
   unar -q -f -D -e "$(rar_name_encoding)" -o "$dir" "$archive" >/dev/null && return 0

@@ -137,11 +137,21 @@ std::wstring dosPath(const std::string& unixPath) {
   return result;
 }
 
+// Waits until the dialog's thread takes messages, that is until the dialog
+// has finished its initialisation (generous limit for a loaded machine).
+void waitUntilReady(HWND window) {
+  DWORD_PTR result = 0;
+  SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 60000, &result);
+}
+
 // Saves the X screen with ImageMagick's import on the host. A Wine process
 // cannot wait for a host process, so the command leaves a ".done" file when
 // the picture is written, and that file is waited for (at most a minute).
-void screenshot(const Options& options, int number, const char* what) {
+void screenshot(const Options& options, HWND window, int number, const char* what) {
   if (options.shots.empty()) return;
+  // The dialog paints everything before the picture is taken.
+  RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  waitUntilReady(window);
   std::wstring sh = dosPath("/bin/sh");
   if (sh.empty()) return;
   char file[64];
@@ -184,7 +194,7 @@ void answerConversion(HWND dialog, const Options& options, int number) {
   if (format && IsWindowEnabled(format)) SendMessageW(format, BM_CLICK, 0, 0);
   else printf("  target format not offered\n");
   for (const auto& check : options.checks) setCheck(dialog, check.first, check.second);
-  screenshot(options, number, "conversion-dialog");
+  screenshot(options, dialog, number, "conversion-dialog");
   PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(options.cancel ? IDCANCEL : IDOK, BN_CLICKED),
                (LPARAM)GetDlgItem(dialog, options.cancel ? IDCANCEL : IDOK));
 }
@@ -193,7 +203,7 @@ void answerMessageBox(HWND box, const Options& options, int number) {
   wchar_t text[2048] = L"";
   GetDlgItemTextW(box, 0xFFFF, text, 2048);
   printf("  %s\n", toUtf8(text).c_str());
-  screenshot(options, number, "message");
+  screenshot(options, box, number, "message");
   int button = GetDlgItem(box, IDYES) ? IDYES : IDOK;
   if (!GetDlgItem(box, button)) button = IDCANCEL;
   PostMessageW(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), (LPARAM)GetDlgItem(box, button));
@@ -217,12 +227,6 @@ std::vector<HANDLE> openHosts() {
   return hosts;
 }
 
-// Waits until the dialog's thread takes messages, that is until the dialog
-// has finished its initialisation (generous limit for a loaded machine).
-void waitUntilReady(HWND window) {
-  DWORD_PTR result = 0;
-  SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 60000, &result);
-}
 
 struct Watch {
   DWORD processId;
@@ -274,7 +278,7 @@ int wmain(int argc, wchar_t** argv) {
       std::wstring caption = windowText(window);
       printf("window: %s (%.1f s)\n", toUtf8(caption).c_str(), unixNow() - started);
       ++number;
-      if (options.manual) screenshot(options, number, caption == CONVERT_CAPTION ? "conversion-dialog" : "message");
+      if (options.manual) screenshot(options, window, number, caption == CONVERT_CAPTION ? "conversion-dialog" : "message");
       else if (caption == CONVERT_CAPTION) answerConversion(window, options, number);
       else answerMessageBox(window, options, number);
       if (caption == CONVERT_CAPTION) answered = unixNow();
