@@ -87,35 +87,47 @@ roots() {
 }
 
 # The tar family: file.tar, .tgz, .tar.gz, .tar.bz2, .tar.Z, read by GNU tar
-# with the names byte for byte (it never converts them), then renamed in one
-# pass; plain compressed streams (file.gz, file.Z, file.bz2) that hold no tar
-# are unpacked into one file named after the archive, an empty stream into
-# an empty file.
+# (which tells the compressions apart itself) with the names byte for byte,
+# then renamed in one pass. A stream that holds no tar makes GNU tar fail or
+# leave nothing; only then do the first 512 bytes tell it from a damaged or
+# empty tar. Plain compressed streams (file.gz, file.Z, file.bz2) are
+# unpacked into one file named after the archive, an empty stream into an
+# empty file.
 extract_tar() {
   mkdir -p -- "$dir" || return 1
-  case "$(od -An -N3 -tx1 -- "$archive" | tr -d ' \n')" in
-    425a68) unpack="bzip2 -dc" ;;
-    1f8b*|1f9d*) unpack="gzip -dc" ;;
-    *) unpack=cat ;;
-  esac
-  if $unpack <"$archive" 2>/dev/null | head -c 512 | is_tar_header; then
-    # What a failed extraction left is renamed too, so that Wine can see it
-    # and the converter can remove it.
-    LC_ALL=C tar -xf "$archive" -C "$dir"
-    rc=$?
-    rename_tree "$dir" auto || rc=1
-    return $rc
-  elif [ "$unpack" = cat ]; then
-    echo "hostarc: not a tar archive nor a compressed stream" >&2; return 1
-  else
-    base="${archive##*/}"
-    case "$base" in
-      *.tgz|*.taz) stem="${base%.*}.tar" ;;
-      *.gz|*.Z|*.bz2|*.z) stem="${base%.*}" ;;
-      *) stem="$base.out" ;;
+  LC_ALL=C tar -xf "$archive" -C "$dir"
+  rc=$?
+  if [ $rc != 0 ] || is_empty "$dir"; then
+    case "$(od -An -N3 -tx1 -- "$archive" | tr -d ' \n')" in
+      425a68) unpack="bzip2 -dc" ;;
+      1f8b*|1f9d*) unpack="gzip -dc" ;;
+      *) unpack=cat ;;
     esac
-    $unpack <"$archive" >"$dir/$stem"
+    if ! $unpack <"$archive" 2>/dev/null | head -c 512 | is_tar_header; then
+      find "$dir" -mindepth 1 -delete
+      [ "$unpack" != cat ] || { echo "hostarc: not a tar archive nor a compressed stream" >&2; return 1; }
+      base="${archive##*/}"
+      case "$base" in
+        *.tgz|*.taz) stem="${base%.*}.tar" ;;
+        *.gz|*.Z|*.bz2|*.z) stem="${base%.*}" ;;
+        *) stem="$base.out" ;;
+      esac
+      $unpack <"$archive" >"$dir/$stem"
+      return
+    fi
   fi
+  # What a failed extraction left is renamed too, so that Wine can see it
+  # and the converter can remove it.
+  rename_tree "$dir" auto || rc=1
+  return $rc
+}
+
+# True when the folder $1 holds nothing (shell built-ins only).
+is_empty() {
+  for entry in "$1"/* "$1"/.[!.]* "$1"/..?*; do
+    if [ -e "$entry" ] || [ -L "$entry" ]; then return 1; fi
+  done
+  return 0
 }
 
 # Reads 512 bytes: true when they are a tar header (its checksum matches,
