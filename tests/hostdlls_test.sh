@@ -81,15 +81,24 @@ declare -A link_targets=([to-file]="$WORK/outside/file.txt" [to-outside]="$WORK/
 for l in "${!link_targets[@]}"; do ln -s "${link_targets[$l]}" "$WORK/links/in/$l"; done
 (cd "$WORK/links/in" && zip -q --symlinks -r "$WORK/links/links.zip" . && tar -cf "$WORK/links/links.tar" . &&
    7zz a -snl -bd "$WORK/links/links.7z" . >/dev/null)
+# A tar whose second entry goes through its first, a link to a folder
+# outside: the extraction fails, and leaves no link either.
+mkdir -p "$WORK/links/via/evil" "$WORK/links/link"
+ln -s "$WORK/outside/dir" "$WORK/links/link/evil"
+printf 'x\n' >"$WORK/links/via/evil/x.txt"
+tar -cf "$WORK/links/through.tar" -C "$WORK/links/link" evil && tar -rf "$WORK/links/through.tar" -C "$WORK/links/via" evil/x.txt
 outside_before="$(manifest "$WORK/outside")"
 batch="$WORK/links.txt"
-for a in "$WORK"/links/links.*; do
-  printf '%s\n' "$(extract_call "$a" "$(winpath "$WORK/links/out/${a##*.}")\\")"
+for a in "$WORK"/links/links.* "$WORK/links/through.tar"; do
+  printf '%s\n' "$(extract_call "$a" "$(winpath "$WORK/links/out/${a##*/}")\\")"
 done >"$batch"
 run_batch "$batch" "$WORK/links.result"
-expect_eq "links: every extraction succeeds" "0 0 0" "$(echo $(cat "$WORK/links.result"))"
+mapfile -t results <"$WORK/links.result"
+expect_eq "links: every extraction succeeds" "0 0 0" "${results[*]:0:3}"
+expect_ne "links: extraction through a link fails" 0 "${results[3]:-0}"
+expect_eq "links: no link after a failed extraction" "" "$(find "$WORK/links/out/through.tar" -type l 2>&1)"
 for kind in tar zip 7z; do
-  out="$WORK/links/out/$kind"
+  out="$WORK/links/out/links.$kind"
   expect_eq "links in $kind: no link extracted" "" "$(find "$out" -type l 2>&1)"
   for l in "${!link_targets[@]}"; do
     expect_true "links in $kind: $l is a file holding its target" test -f "$out/$l" -a ! -L "$out/$l"

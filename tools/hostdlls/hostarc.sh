@@ -296,14 +296,15 @@ create() {
 # Windows archivers do not create symbolic links, and under Wine a link in a
 # work folder is harmful: deleting a link to a file deletes that file, and a
 # link to a folder cannot be removed. Every link a host reader made becomes a
-# regular file holding the link's target text (find does not follow links).
+# regular file holding the link's target text (find does not follow links),
+# after a failed extraction too.
 links_to_files() {
   find "$dir" -type l -exec sh -c \
     'for l; do t="$(readlink -- "$l")" && rm -f -- "$l" && printf "%s" "$t" >"$l" || exit 1; done' sh {} +
 }
 
 case "$op" in
-  extract) extract && links_to_files ;;
+  extract) extract; rc=$?; links_to_files || rc=1; [ $rc = 0 ] ;;
   create) create "$@" ;;
   *) echo "hostarc: unknown operation $op" >&2; exit 2 ;;
 esac
