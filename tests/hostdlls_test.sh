@@ -11,8 +11,24 @@ BUILD="$1"
 setup_real_archives "$BUILD" hostdlls_test
 make_tree "$WORK/tree"
 make_host_archives "$WORK/tree" "$WORK/src"
-# TAR made on a Unix-like system holds UTF-8 names, not code page 932 ones.
+# TAR and RAR made on a Unix-like system hold UTF-8 names, not code page 932
+# ones; RAR from Windows holds code page 932 names (with 0x5C trail bytes).
 (cd "$WORK/tree" && tar -czf "$WORK/src/utf8-tgz.tgz" .)
+python3 "$2/tests/fixtures/make_rar.py" "$WORK/src/tree-rar.rar" "$WORK/tree"
+python3 "$2/tests/fixtures/make_rar.py" --utf8 "$WORK/src/utf8-rar.rar" "$WORK/tree"
+# The generated RAR archives as unar and lsar read them.
+for rar in tree-rar utf8-rar; do
+  expect_eq "$rar: lsar tests every entry" "$(find "$WORK/tree" -mindepth 1 | wc -l) passed, 0 failed." \
+            "$(lsar -t "$WORK/src/$rar.rar" | tail -1)"
+  unar -q -D -o "$WORK/unar/$rar" "$WORK/src/$rar.rar" >/dev/null
+  expect_same_files "$rar: unar" "$WORK/tree" "$WORK/unar/$rar"
+done
+# GNU tar long names (over 100 bytes, code page 932), an empty gzip stream.
+long="$WORK/long/長い名前のフォルダ/$(printf 'n%.0s' $(seq 1 100))_表ソ.txt"
+mkdir -p "${long%/*}" && printf 'long\n' >"$long"
+cp -a "$WORK/long" "$WORK/long.cp932" && names_to_cp932 "$WORK/long.cp932"
+(cd "$WORK/long.cp932" && LC_ALL=C tar --format=gnu -czf "$WORK/src/long-tgz.tgz" .)
+: | gzip >"$WORK/empty.dat.gz"
 
 # Extraction: every host-made source through its DLL.
 batch="$WORK/extract.txt"
@@ -31,6 +47,7 @@ printf '%s\n' "$(extract_call "$WORK/missing.lzh" "$(winpath "$WORK/out/missing"
 # A plain gzip stream (no tar inside) becomes one file named after it.
 gzip -c "$WORK/tree/readme.txt" >"$WORK/readme.txt.gz"
 printf '%s\n' "$(extract_call "$WORK/readme.txt.gz" "$(winpath "$WORK/out/stream")\\")" >>"$batch"
+printf '%s\n' "$(extract_call "$WORK/empty.dat.gz" "$(winpath "$WORK/out/empty")\\")" >>"$batch"
 run_batch "$batch" "$WORK/extract.result"
 
 mapfile -t results <"$WORK/extract.result"
@@ -39,13 +56,58 @@ for name in "${names[@]}"; do
   expect_eq "extract $name: result" 0 "${results[$i]:-none}"
   # Cabinets and ARJ archives hold no folders of their own.
   case "$name" in *.cab|*.arj) what=files ;; *) what="" ;; esac
-  expect_same_files "extract $name" "$WORK/tree" "$WORK/out/$name" $what
+  case "$name" in long-*) tree="$WORK/long" ;; *) tree="$WORK/tree" ;; esac
+  expect_same_files "extract $name" "$tree" "$WORK/out/$name" $what
   i=$((i + 1))
 done
 expect_ne "corrupt zip: result" 0 "${results[$i]:-none}"
 expect_ne "missing lzh: result" 0 "${results[$((i + 1))]:-none}"
 expect_eq "plain gzip stream: result" 0 "${results[$((i + 2))]:-none}"
 expect_true "plain gzip stream unpacked" cmp -s "$WORK/tree/readme.txt" "$WORK/out/stream/readme.txt"
+expect_eq "empty gzip stream: result" 0 "${results[$((i + 3))]:-none}"
+expect_eq "empty gzip stream gives an empty file" "empty.dat 0" \
+  "$(ls "$WORK/out/empty" 2>&1) $(stat -c %s "$WORK/out/empty/empty.dat" 2>&1)"
+
+# Symbolic links are never created: a link to a file outside, one to a
+# folder outside, one to a folder inside and "dotdot -> .." come out as
+# regular files holding the link's target text, whatever the reader; the
+# work folder is then removed from Wine, and nothing outside is touched.
+mkdir -p "$WORK/links/in/folder" "$WORK/links/out" "$WORK/outside/dir"
+printf 'secret\n' >"$WORK/outside/file.txt"
+printf 'inner\n' >"$WORK/outside/dir/inner.txt"
+printf 'x\n' >"$WORK/links/in/folder/a.txt"
+declare -A link_targets=([to-file]="$WORK/outside/file.txt" [to-outside]="$WORK/outside/dir"
+                         [to-folder]=folder [dotdot]=..)
+for l in "${!link_targets[@]}"; do ln -s "${link_targets[$l]}" "$WORK/links/in/$l"; done
+(cd "$WORK/links/in" && zip -q --symlinks -r "$WORK/links/links.zip" . && tar -cf "$WORK/links/links.tar" . &&
+   7zz a -snl -bd "$WORK/links/links.7z" . >/dev/null)
+# A tar whose second entry goes through its first, a link to a folder
+# outside: the extraction fails, and leaves no link either.
+mkdir -p "$WORK/links/via/evil" "$WORK/links/link"
+ln -s "$WORK/outside/dir" "$WORK/links/link/evil"
+printf 'x\n' >"$WORK/links/via/evil/x.txt"
+tar -cf "$WORK/links/through.tar" -C "$WORK/links/link" evil && tar -rf "$WORK/links/through.tar" -C "$WORK/links/via" evil/x.txt
+outside_before="$(manifest "$WORK/outside")"
+batch="$WORK/links.txt"
+for a in "$WORK"/links/links.* "$WORK/links/through.tar"; do
+  printf '%s\n' "$(extract_call "$a" "$(winpath "$WORK/links/out/${a##*/}")\\")"
+done >"$batch"
+run_batch "$batch" "$WORK/links.result"
+mapfile -t results <"$WORK/links.result"
+expect_eq "links: every extraction succeeds" "0 0 0" "${results[*]:0:3}"
+expect_ne "links: extraction through a link fails" 0 "${results[3]:-0}"
+expect_eq "links: no link after a failed extraction" "" "$(find "$WORK/links/out/through.tar" -type l 2>&1)"
+for kind in tar zip 7z; do
+  out="$WORK/links/out/links.$kind"
+  expect_eq "links in $kind: no link extracted" "" "$(find "$out" -type l 2>&1)"
+  for l in "${!link_targets[@]}"; do
+    expect_true "links in $kind: $l is a file holding its target" test -f "$out/$l" -a ! -L "$out/$l"
+    expect_eq "links in $kind: $l text" "${link_targets[$l]}" "$(cat "$out/$l" 2>&1)"
+  done
+  "$BUILD/wine-run.sh" cmd /c rmdir /s /q "$(winpath "$out")" >/dev/null 2>&1
+  expect_true "links in $kind: folder removed from Wine" test ! -e "$out"
+done
+expect_eq "links: nothing outside changed" "$outside_before" "$(manifest "$WORK/outside")"
 
 # Compression: the tree as work folder into every target, with a response
 # file in a deliberately unsorted order and with the whole-folder pattern.
@@ -60,6 +122,9 @@ for target in "${targets[@]}"; do
     printf '%s\n' "$(create_call "$target" "$mode" "$WORK/new/$target.$mode.$(target_extension "$target")" \
                       "$WORK/pack" "$WORK/list.txt")" >>"$batch"
   done
+done
+for target in "${targets[@]}"; do
+  printf '%s\n' "$(create_call "$target" all "$WORK/new/long-$target.$(target_extension "$target")" "$WORK/long" "")" >>"$batch"
 done
 run_batch "$batch" "$WORK/create.result"
 mapfile -t results <"$WORK/create.result"
@@ -83,6 +148,13 @@ for target in "${targets[@]}"; do
     fi
     expect_cp932_names "$target" "$archive"
   done
+done
+# The long names in every target.
+for target in "${targets[@]}"; do
+  expect_eq "create $target (long names): result" 0 "${results[$i]:-none}"
+  i=$((i + 1))
+  host_extract "$target" "$WORK/new/long-$target.$(target_extension "$target")" "$WORK/check/long.$target"
+  expect_same_files "create $target (long names)" "$WORK/long" "$WORK/check/long.$target" files
 done
 
 # Forms no host tool can make, and version answers.

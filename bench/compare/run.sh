@@ -4,22 +4,26 @@
 #   many:  ARCHIVES TAR-GZ archives (FILES files, MEGABYTES MB in all) to ZIP
 #   large: one TAR-GZ archive of the same files to ZIP
 # Contenders:
-#   floor    the archivers alone, extract then compress with the same host
-#            tools and commands the host-backed DLLs use (hostarc.sh): the
-#            floor of any extract-then-repack design
+#   plain    tar -xzf then zip -qr at the same level, no renaming: the true
+#            floor of extract-then-repack on this machine
+#   hostarc  the host-backed DLLs' host side (hostarc.sh extract + create)
 #   veltrox  a SendTo drop through the drop program on Veltrox installed in a
 #            fresh Wine prefix, host-backed archiver DLLs, dialog answered
 #   arepack  atool's arepack
 #   bsdtar   bsdtar streaming conversion (no work folder; the other design)
-# Each is printed in seconds and as a ratio to the floor.
+# Each runs RUNS times (default 3); medians are printed in seconds and as a
+# ratio to the plain floor. For Veltrox the median drop is broken down from
+# timestamps (playuser's, and the host-backed DLLs' with HOSTARC_TIMES):
+# Wine process starts and the dialog, time inside archiver calls (of which
+# the host tools themselves), and the converter's own time outside them.
 #
 #   bench/compare/run.sh [BUILD]   (BUILD default: build/<runnable arch>;
-#   environment: ARCHIVES=20 FILES=2000 MEGABYTES=50)
+#   environment: ARCHIVES=20 FILES=2000 MEGABYTES=50 RUNS=3)
 set -u
 ROOT="$(cd "$(dirname "$0")/../.." && pwd)"
 . "$ROOT/scripts/lib.sh"
 BUILD="${1:-${BUILD_ROOT:-$ROOT/build}/$(runnable_arch)}"
-ARCHIVES="${ARCHIVES:-20}" FILES="${FILES:-2000}" MEGABYTES="${MEGABYTES:-50}"
+ARCHIVES="${ARCHIVES:-20}" FILES="${FILES:-2000}" MEGABYTES="${MEGABYTES:-50}" RUNS="${RUNS:-3}"
 if [ -z "${DISPLAY:-}" ]; then
   exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$BUILD"
 fi
@@ -28,6 +32,10 @@ setup_real_archives "$BUILD" bench-compare
 export XDG_DATA_HOME="$WORK/xdg"
 install_veltrox "$BUILD" "$WORK/prefix" || { echo "bench: installation failed"; exit 1; }
 trap '"$SERVER" -k 2>/dev/null || true' EXIT
+# Xvfb has no window manager, and Wine waits 2 s for every closed managed
+# window to be withdrawn (the conversion dialog included); Windows does not.
+# Unmanaged windows are unmapped at once.
+wine_quiet reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null
 HOSTARC="$BUILD/hostdlls/hostarc.sh"
 
 # Inputs: half the bytes text-like (compressible), half random.
@@ -52,29 +60,44 @@ done
 
 now() { date +%s.%N; }
 declare -A seconds
-measure() {  # name set command...
-  local name="$1" set="$2" start end
-  shift 2
+measure() {  # name set run command...
+  local name="$1" set="$2" run="$3" start end
+  shift 3
   start="$(now)"
   "$@" >/dev/null 2>&1
   end="$(now)"
-  seconds["$name.$set"]="$(echo "$end - $start" | bc)"
+  seconds["$name.$set.$run"]="$(echo "$end - $start" | bc)"
 }
+median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
-floor() {  # set
+plain() {  # set
   local a stem
-  rm -rf "$WORK/out/floor-$1" && mkdir -p "$WORK/out/floor-$1"
+  rm -rf "$WORK/out/plain-$1" && mkdir -p "$WORK/out/plain-$1"
   for a in "$WORK/in/$1"/*.tgz; do
     stem="${a##*/}"; stem="${stem%.tgz}"
-    sh "$HOSTARC" extract tar "$a" "$WORK/tmp/$stem" &&
-    sh "$HOSTARC" create zip "$WORK/out/floor-$1/$stem.zip" "$WORK/tmp/$stem" "" 6 &&
+    mkdir -p "$WORK/tmp/$stem" && tar -xzf "$a" -C "$WORK/tmp/$stem" &&
+    (cd "$WORK/tmp/$stem" && zip -qr -6 "$WORK/out/plain-$1/$stem.zip" .) &&
     rm -rf "$WORK/tmp/$stem"
   done
 }
 
-veltrox() {  # set
+hostarc() {  # set
+  local a stem
+  rm -rf "$WORK/out/hostarc-$1" && mkdir -p "$WORK/out/hostarc-$1"
+  for a in "$WORK/in/$1"/*.tgz; do
+    stem="${a##*/}"; stem="${stem%.tgz}"
+    sh "$HOSTARC" extract tar "$a" "$WORK/tmp/$stem" &&
+    sh "$HOSTARC" create zip "$WORK/out/hostarc-$1/$stem.zip" "$WORK/tmp/$stem" "" 6 &&
+    rm -rf "$WORK/tmp/$stem"
+  done
+}
+
+veltrox() {  # set run
   rm -rf "$WORK/out/veltrox-$1" && mkdir -p "$WORK/out/veltrox-$1"
-  drop_on_veltrox --dest "$(winpath "$WORK/out/veltrox-$1")" --format zip -- "$WORK/in/$1"/*.tgz >"$WORK/veltrox-$1.log"
+  : >"$WORK/times-$1-$2.log"
+  HOSTARC_TIMES="$WORK/times-$1-$2.log" \
+    drop_on_veltrox --dest "$(winpath "$WORK/out/veltrox-$1")" --format zip -- "$WORK/in/$1"/*.tgz \
+    >"$WORK/veltrox-$1-$2.log"
 }
 
 arepack_all() {  # set
@@ -95,29 +118,70 @@ bsdtar_all() {  # set
   done
 }
 
+# The parts of one Veltrox drop (set run): starts+dialog, inside archiver
+# calls, of which host tools, converter's own time.
+veltrox_parts() {
+  local total="${seconds[veltrox.$1.$2]}" times
+  times="$(grep '^times:' "$WORK/veltrox-$1-$2.log" | tail -1)"
+  awk -v total="$total" -v times="$times" '
+    $1 == "dll" { dll += $3 - $2 } $1 == "host" { host += $3 - $2 }
+    END {
+      split(times, t, " ")  # times: started S answered A ended E
+      conversion = t[7] - t[5]
+      printf "%.3f %.3f %.3f %.3f\n", total - conversion, dll, host, conversion - dll
+    }' "$WORK/times-$1-$2.log"
+}
+
+contenders=(plain hostarc veltrox arepack bsdtar)
 mkdir -p "$WORK/tmp"
 # Warm the caches and the wineserver once.
-floor large
-for set in many large; do
-  measure floor "$set" floor "$set"
-  measure veltrox "$set" veltrox "$set"
-  measure arepack "$set" arepack_all "$set"
-  measure bsdtar "$set" bsdtar_all "$set"
+plain large
+for run in $(seq 1 "$RUNS"); do
+  for set in many large; do
+    measure plain "$set" "$run" plain "$set"
+    measure hostarc "$set" "$run" hostarc "$set"
+    measure veltrox "$set" "$run" veltrox "$set" "$run"
+    measure arepack "$set" "$run" arepack_all "$set"
+    measure bsdtar "$set" "$run" bsdtar_all "$set"
+  done
 done
 
 # Every contender must have produced every archive.
 for set in many large; do
   n="$(ls "$WORK/in/$set" | wc -l)"
-  for c in floor veltrox arepack bsdtar; do
+  for c in "${contenders[@]}"; do
     got="$(ls "$WORK/out/$c-$set" 2>/dev/null | wc -l)"
     [ "$got" = "$n" ] || echo "warning: $c produced $got of $n archives for $set"
   done
 done
 
-printf '\n%-8s %10s %8s %10s %8s\n' contender "many (s)" ratio "large (s)" ratio
-for c in floor veltrox arepack bsdtar; do
-  printf '%-8s %10.2f %8.2f %10.2f %8.2f\n' "$c" \
-    "${seconds[$c.many]}" "$(echo "${seconds[$c.many]} / ${seconds[floor.many]}" | bc -l)" \
-    "${seconds[$c.large]}" "$(echo "${seconds[$c.large]} / ${seconds[floor.large]}" | bc -l)"
+declare -A med
+for set in many large; do
+  for c in "${contenders[@]}"; do
+    values=()
+    for run in $(seq 1 "$RUNS"); do values+=("${seconds[$c.$set.$run]}"); done
+    med["$c.$set"]="$(median "${values[@]}")"
+  done
 done
-grep -h 'ended' "$WORK"/veltrox-*.log | sed 's/^/veltrox: /'
+printf '\nmedians of %s runs\n%-8s %10s %8s %10s %8s\n' "$RUNS" contender "many (s)" ratio "large (s)" ratio
+for c in "${contenders[@]}"; do
+  printf '%-8s %10.2f %8.2f %10.2f %8.2f\n' "$c" \
+    "${med[$c.many]}" "$(echo "${med[$c.many]} / ${med[plain.many]}" | bc -l)" \
+    "${med[$c.large]}" "$(echo "${med[$c.large]} / ${med[plain.large]}" | bc -l)"
+done
+printf '%-8s %10s %8.2f %10s %8.2f\n' "hostarc/plain" "" \
+  "$(echo "${med[hostarc.many]} / ${med[plain.many]}" | bc -l)" "" \
+  "$(echo "${med[hostarc.large]} / ${med[plain.large]}" | bc -l)"
+
+printf '\nveltrox breakdown (medians, s)\n%-6s %14s %12s %12s %12s %10s\n' \
+  set "starts+dialog" "archivers" "host tools" "own" "own/arch"
+for set in many large; do
+  declare -a p0=() p1=() p2=() p3=()
+  for run in $(seq 1 "$RUNS"); do
+    read -r a b c d <<<"$(veltrox_parts "$set" "$run")"
+    p0+=("$a"); p1+=("$b"); p2+=("$c"); p3+=("$d")
+  done
+  m1="$(median "${p1[@]}")" m3="$(median "${p3[@]}")"
+  printf '%-6s %14.2f %12.2f %12.2f %12.2f %9.1f%%\n' "$set" "$(median "${p0[@]}")" "$m1" \
+    "$(median "${p2[@]}")" "$m3" "$(echo "100 * $m3 / $m1" | bc -l)"
+done

@@ -8,9 +8,17 @@
 
 // A Wine process cannot wait for a Unix process nor read its exit code, so
 // every host archiver runs through a small runner script that writes the exit
-// status into a file when the archiver ends; the DLL polls for that file.
+// status into a file when the archiver ends; the DLL waits for that file to
+// appear (woken by a change notification on its folder, looking again at
+// least every 20 ms).
 
 namespace {
+
+struct ChangeNotificationTraits {
+  static HANDLE invalid() { return INVALID_HANDLE_VALUE; }
+  static void close(HANDLE h) { FindCloseChangeNotification(h); }
+};
+typedef UniqueResource<HANDLE, ChangeNotificationTraits> ChangeNotification;
 
 typedef char*(CDECL* UnixNameFn)(LPCWSTR);
 typedef WCHAR*(CDECL* DosNameFn)(const char*);
@@ -151,6 +159,8 @@ int runHost(const std::vector<std::string>& args, RunFiles& files, char* output,
     return -1;
   }
 
+  std::wstring statusFolder = files.status.substr(0, files.status.find_last_of(L'\\'));
+  ChangeNotification change(FindFirstChangeNotificationW(statusFolder.c_str(), FALSE, FILE_NOTIFY_CHANGE_FILE_NAME));
   std::wstring commandLine = L"\"" + sh + L"\" \"" + toWide(scriptUnix, CP_UTF8) + L"\"";
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
@@ -162,15 +172,18 @@ int runHost(const std::vector<std::string>& args, RunFiles& files, char* output,
   }
   KernelHandle processHandle(process.hProcess), threadHandle(process.hThread);
 
-  DWORD limit = timeoutMilliseconds(), waited = 0, pause = 1;
+  DWORD limit = timeoutMilliseconds(), started = GetTickCount();
   while (!exists(files.status)) {
-    if (waited >= limit) {
+    if (GetTickCount() - started >= limit) {
       setOutput(output, outputSize, "hostarc: the host archiver did not finish in time");
       return -1;
     }
-    Sleep(pause);
-    waited += pause;
-    if (pause < 20) pause *= 2;
+    if (change) {
+      WaitForSingleObject(change.get(), 20);
+      FindNextChangeNotification(change.get());
+    } else {
+      Sleep(20);
+    }
   }
   std::string status, log;
   readWholeFile(files.status, status);
@@ -250,6 +263,33 @@ bool hostPaths(const std::wstring& archive, const std::wstring& dir, std::string
   return false;
 }
 
+// With HOSTARC_TIMES naming a host file, every call of a DLL appends a line
+// "dll START END" (Unix times in seconds), so that a benchmark can tell the
+// time spent inside archiver calls from the converter's own.
+struct CallTimer {
+  FILETIME start;
+  CallTimer() { GetSystemTimeAsFileTime(&start); }
+  ~CallTimer() {
+    char target[1024];
+    DWORD n = GetEnvironmentVariableA("HOSTARC_TIMES", target, sizeof target);
+    if (n == 0 || n >= sizeof target) return;
+    std::wstring path = dosPathOf(target);
+    if (path.empty()) return;
+    FILETIME end;
+    GetSystemTimeAsFileTime(&end);
+    char line[96];
+    int length = snprintf(line, sizeof line, "dll %.3f %.3f\n", unixSeconds(start), unixSeconds(end));
+    FileHandle file(CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD written = 0;
+    if (file && length > 0) WriteFile(file.get(), line, (DWORD)length, &written, nullptr);
+  }
+  static double unixSeconds(const FILETIME& time) {
+    ULONGLONG ticks = (ULONGLONG)time.dwHighDateTime << 32 | time.dwLowDateTime;
+    return (double)(ticks - 116444736000000000ULL) / 1e7;
+  }
+};
+
 }  // namespace
 
 std::vector<CommandToken> splitCommandLine(const char* line) {
@@ -312,6 +352,7 @@ void setOutput(char* output, DWORD outputSize, const std::string& text) {
 
 int hostExtract(const char* format, const std::string& archive, const std::string& dir,
                 char* output, DWORD outputSize) {
+  CallTimer timer;
   std::wstring archiveW = toWide(archive, CP_ACP), dirW = toWide(dir, CP_ACP);
   if (!exists(archiveW)) {
     setOutput(output, outputSize, "hostarc: archive not found");
@@ -332,6 +373,7 @@ int hostExtract(const char* format, const std::string& archive, const std::strin
 int hostCreate(const char* format, const std::string& archive, const std::string& dir,
                const PackSpec& spec, const std::string& level,
                const std::vector<std::string>& extra, char* output, DWORD outputSize) {
+  CallTimer timer;
   std::wstring archiveW = toWide(archive, CP_ACP), dirW = toWide(dir, CP_ACP);
   std::string archiveUnix, dirUnix;
   if (!hostPaths(archiveW, dirW, archiveUnix, dirUnix, output, outputSize)) return HOST_ERROR_PATH;

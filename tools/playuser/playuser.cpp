@@ -13,8 +13,12 @@
 //            -- PROGRAM ARGS...
 //
 // --manual leaves the answers to the person at the screen and only notes
-// and photographs the windows. Exit code: the program's, or 2 on a usage
-// error.
+// and photographs the windows. Screenshots are taken only with --shots, so
+// a timed run has no pause of its own: every wait is for an event (a window
+// appeared and takes messages, a screenshot was written, a program ended).
+// The last line gives the moments of the run as Unix times, for timing
+// breakdowns: "times: started S answered A ended E".
+// Exit code: the program's, or 2 on a usage error.
 #include <windows.h>
 #include <tlhelp32.h>
 
@@ -113,31 +117,65 @@ bool parseOptions(int argc, wchar_t** argv, Options& options) {
   return true;
 }
 
-// Saves the X screen with ImageMagick's import on the host and waits a moment
-// for it (a Wine process cannot wait for a host process).
-void screenshot(const Options& options, int number, const char* what) {
-  if (options.shots.empty()) return;
-  HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+// The moment now as Unix time in seconds.
+double unixNow() {
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  ULONGLONG ticks = (ULONGLONG)now.dwHighDateTime << 32 | now.dwLowDateTime;
+  return (double)(ticks - 116444736000000000ULL) / 1e7;
+}
+
+// Windows path of a host path ("" when Wine cannot give one).
+std::wstring dosPath(const std::string& unixPath) {
   typedef WCHAR*(CDECL * DosNameFn)(const char*);
+  HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
   DosNameFn toDos = (DosNameFn)(void*)GetProcAddress(kernel, "wine_get_dos_file_name");
-  WCHAR* sh = toDos ? toDos("/bin/sh") : nullptr;
-  if (!sh) return;
+  WCHAR* dos = toDos ? toDos(unixPath.c_str()) : nullptr;
+  if (!dos) return std::wstring();
+  std::wstring result = dos;
+  HeapFree(GetProcessHeap(), 0, dos);
+  return result;
+}
+
+// Waits until the dialog's thread takes messages, that is until the dialog
+// has finished its initialisation (generous limit for a loaded machine).
+void waitUntilReady(HWND window) {
+  DWORD_PTR result = 0;
+  SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 60000, &result);
+}
+
+// Saves the X screen with ImageMagick's import on the host. A Wine process
+// cannot wait for a host process, so the command leaves a ".done" file when
+// the picture is written, and that file is waited for (at most a minute).
+void screenshot(const Options& options, HWND window, int number, const char* what) {
+  if (options.shots.empty()) return;
+  // The dialog paints everything before the picture is taken.
+  RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  waitUntilReady(window);
+  std::wstring sh = dosPath("/bin/sh");
+  if (sh.empty()) return;
   char file[64];
   snprintf(file, sizeof file, "/%02d-%s.png", number, what);
-  std::string command = "import -window root '" + options.shots + file + "'";
+  std::string picture = options.shots + file;
+  std::wstring done = dosPath(picture + ".done");
+  if (done.empty()) return;
+  DeleteFileW(done.c_str());
+  std::string command = "import -window root '" + picture + "'; : >'" + picture + ".done'";
   int n = MultiByteToWideChar(CP_UTF8, 0, command.c_str(), -1, nullptr, 0);
   std::wstring wideCommand((size_t)n, L'\0');
   MultiByteToWideChar(CP_UTF8, 0, command.c_str(), -1, &wideCommand[0], n);
-  std::wstring line = L"\"" + std::wstring(sh) + L"\" -c \"" + wideCommand.c_str() + L"\"";
+  std::wstring line = L"\"" + sh + L"\" -c \"" + wideCommand.c_str() + L"\"";
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process = {};
-  if (CreateProcessW(sh, &line[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process)) {
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    Sleep(2000);
-  }
-  HeapFree(GetProcessHeap(), 0, sh);
+  if (!CreateProcessW(sh.c_str(), &line[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
+                      &startup, &process))
+    return;
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  for (DWORD waited = 0; waited < 60000 && GetFileAttributesW(done.c_str()) == INVALID_FILE_ATTRIBUTES; waited += 10)
+    Sleep(10);
+  DeleteFileW(done.c_str());
 }
 
 void setCheck(HWND dialog, int id, bool on) {
@@ -156,7 +194,7 @@ void answerConversion(HWND dialog, const Options& options, int number) {
   if (format && IsWindowEnabled(format)) SendMessageW(format, BM_CLICK, 0, 0);
   else printf("  target format not offered\n");
   for (const auto& check : options.checks) setCheck(dialog, check.first, check.second);
-  screenshot(options, number, "conversion-dialog");
+  screenshot(options, dialog, number, "conversion-dialog");
   PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(options.cancel ? IDCANCEL : IDOK, BN_CLICKED),
                (LPARAM)GetDlgItem(dialog, options.cancel ? IDCANCEL : IDOK));
 }
@@ -165,25 +203,30 @@ void answerMessageBox(HWND box, const Options& options, int number) {
   wchar_t text[2048] = L"";
   GetDlgItemTextW(box, 0xFFFF, text, 2048);
   printf("  %s\n", toUtf8(text).c_str());
-  screenshot(options, number, "message");
+  screenshot(options, box, number, "message");
   int button = GetDlgItem(box, IDYES) ? IDYES : IDOK;
   if (!GetDlgItem(box, button)) button = IDCANCEL;
   PostMessageW(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), (LPARAM)GetDlgItem(box, button));
 }
 
 // The 64-bit drop handler hands the drop over to VeltroxHost.exe, which
-// converts after the drop program has ended: the user stays until it is gone.
-bool hostRunning() {
+// converts after the drop program has ended: the user stays until it is
+// gone. Handles of the running host processes, to wait on.
+std::vector<HANDLE> openHosts() {
+  std::vector<HANDLE> hosts;
   HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-  if (snapshot == INVALID_HANDLE_VALUE) return false;
+  if (snapshot == INVALID_HANDLE_VALUE) return hosts;
   PROCESSENTRY32W entry = {};
   entry.dwSize = sizeof entry;
-  bool found = false;
-  for (BOOL more = Process32FirstW(snapshot, &entry); more && !found; more = Process32NextW(snapshot, &entry))
-    found = _wcsicmp(entry.szExeFile, L"VeltroxHost.exe") == 0;
+  for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
+    if (_wcsicmp(entry.szExeFile, L"VeltroxHost.exe") != 0) continue;
+    HANDLE host = OpenProcess(SYNCHRONIZE, FALSE, entry.th32ProcessID);
+    if (host) hosts.push_back(host);
+  }
   CloseHandle(snapshot);
-  return found;
+  return hosts;
 }
+
 
 struct Watch {
   DWORD processId;
@@ -218,31 +261,41 @@ int wmain(int argc, wchar_t** argv) {
   CloseHandle(process.hThread);
   std::set<HWND> met;
   int number = 0;
-  DWORD started = GetTickCount();
+  double started = unixNow(), answered = 0;
+  std::vector<HANDLE> waitFor = {process.hProcess};
   bool programEnded = false;
   for (;;) {
-    bool ended = WaitForSingleObject(process.hProcess, 100) == WAIT_OBJECT_0;
+    // Windows of another process announce nothing: they are looked for
+    // every 50 ms while the wait ends at once when the processes end.
+    DWORD wait = WaitForMultipleObjects((DWORD)waitFor.size(), waitFor.data(), TRUE, 50);
+    bool ended = wait < WAIT_OBJECT_0 + waitFor.size();
     Watch watch = {process.dwProcessId, {}};
     EnumWindows(collectWindow, (LPARAM)&watch);
     for (HWND window : watch.found) {
       if (met.count(window)) continue;
       met.insert(window);
-      Sleep(300);  // let the dialog finish its initialisation
+      waitUntilReady(window);
       std::wstring caption = windowText(window);
-      printf("window: %s (%.1f s)\n", toUtf8(caption).c_str(), (GetTickCount() - started) / 1000.0);
+      printf("window: %s (%.1f s)\n", toUtf8(caption).c_str(), unixNow() - started);
       ++number;
-      if (options.manual) screenshot(options, number, caption == CONVERT_CAPTION ? "conversion-dialog" : "message");
+      if (options.manual) screenshot(options, window, number, caption == CONVERT_CAPTION ? "conversion-dialog" : "message");
       else if (caption == CONVERT_CAPTION) answerConversion(window, options, number);
       else answerMessageBox(window, options, number);
+      if (caption == CONVERT_CAPTION) answered = unixNow();
       fflush(stdout);
     }
-    if (ended && !programEnded) {
-      programEnded = true;
-      printf("drop program ended (%.1f s)\n", (GetTickCount() - started) / 1000.0);
-    }
-    if (ended && !hostRunning()) break;
+    if (!ended) continue;
+    if (programEnded) break;
+    programEnded = true;
+    printf("drop program ended (%.1f s)\n", unixNow() - started);
+    waitFor = openHosts();
+    waitFor.push_back(process.hProcess);
   }
-  printf("conversion ended (%.1f s)\n", (GetTickCount() - started) / 1000.0);
+  double finished = unixNow();
+  printf("conversion ended (%.1f s)\n", finished - started);
+  printf("times: started %.3f answered %.3f ended %.3f\n", started, answered, finished);
+  for (HANDLE handle : waitFor)
+    if (handle != process.hProcess) CloseHandle(handle);
   DWORD code = 1;
   GetExitCodeProcess(process.hProcess, &code);
   CloseHandle(process.hProcess);
