@@ -247,6 +247,9 @@ install_veltrox() {
   for face in 'ＭＳ Ｐゴシック' 'MS PGothic'; do
     LC_ALL=ja_JP.UTF-8 wine_quiet reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /d IPAPGothic /f >/dev/null
   done
+  # Unmanaged windows: without a window manager Wine otherwise waits about two
+  # seconds for every window that closes.
+  wine_quiet reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null
   "$SERVER" -w
   setup="$WINE"
   DROPTOOL="$build/bin/droptool.exe"
