@@ -16,6 +16,7 @@
 #include "ui/settings.h"
 #include "ui/resources/resource.h"
 #include "ui_context.h"
+#include "shell/module.h"
 
 namespace {
 
@@ -605,6 +606,20 @@ TEST_F(ConversionDialog, OwnerThatIsGoneIsNotUsed) {
     EXPECT_TRUE(driver.finish());
     EXPECT_NE(shown.hwnd, nullptr);
     EXPECT_EQ(shown.owner, nullptr);
+}
+
+TEST_F(ConversionDialog, DialogThatCannotBeCreatedIsReported) {
+    prepare(FMT_LZH);
+    HINSTANCE own = moduleInstance;
+    moduleInstance = GetModuleHandleA("kernel32.dll");   // holds no dialog template
+    DialogDriver driver([](DialogDriver& d) { d.click(d.waitFor("Veltrox.dll"), IDOK); });
+    INT_PTR result = showConversionDialog(nullptr);
+    moduleInstance = own;
+    EXPECT_TRUE(driver.finish());
+    EXPECT_EQ(result, -1);
+    ASSERT_EQ(driver.seenCount(), 1u);
+    EXPECT_EQ(driver.seen(0).text(), "Veltrox の変換処理を開始できません。");
+    EXPECT_TRUE(driver.seen(0).hasIcon());
 }
 
 // A destination the ANSI code page cannot hold would become another folder.

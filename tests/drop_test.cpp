@@ -231,7 +231,7 @@ TEST_F(DropFixture, ConvertedSourcesGoToTheRecycleBinInOneOperation) {
     EXPECT_TRUE(pathExists(dest / "a.7z"));
     EXPECT_TRUE(pathExists(dest / "b.7z"));
     EXPECT_FALSE(pathExists(dest / "c.7z"));
-    for (int i = 0; i < 50 && (pathExists(a) || pathExists(b)); ++i) Sleep(100);
+    for (int i = 0; i < 1200 && (pathExists(a) || pathExists(b)); ++i) Sleep(100);
     EXPECT_FALSE(pathExists(a));
     EXPECT_FALSE(pathExists(b));
     EXPECT_TRUE(pathExists(c));
@@ -359,7 +359,7 @@ TEST_F(DropFixture, SecondDropWhileOneRunsIsRefused) {
         SeenWindow dialog = d.waitFor(CONVERT_CAPTION);
         thread = CreateThread(nullptr, 0, secondDropThread, &second, 0, nullptr);
         d.click(d.waitFor("Veltrox.dll"), IDOK);
-        WaitForSingleObject(thread, 10000);
+        WaitForSingleObject(thread, 120000);
         d.click(dialog, IDCANCEL);
     });
     EXPECT_EQ(drop({a}, marker.path()), 0);

@@ -49,8 +49,12 @@ void settle(HWND w) {
 // handler, which may open a modal window; then waits until the handler has
 // run or reached that window's message loop. Sent messages are handled in
 // the order they were sent, so the round trip in settle() comes after it.
+// A user's click also puts input into the thread's queue: the empty posted
+// message stands for it, so that code polling its queue for posted messages
+// (a progress loop with PeekMessage) comes round to look at its state.
 void deliver(HWND w, UINT message, WPARAM wParam, LPARAM lParam) {
     SendNotifyMessageW(w, message, wParam, lParam);
+    PostMessageW(w, WM_NULL, 0, 0);
     settle(w);
 }
 
