@@ -388,12 +388,18 @@ TEST_F(Shim64Test, MissingHostIsReportedAndDropStillSucceeds) {
     std::wstring host = stage + L"VeltroxHost.exe";
     std::wstring away = stage + L"VeltroxHost.away";
     ASSERT_TRUE(MoveFileW(host.c_str(), away.c_str()));
+    // The window in front at the drop (the shell's, in real use) owns the
+    // message; make it one of ours, not whatever another program shows.
+    HWND front = CreateWindowExW(0, L"STATIC", L"front", WS_POPUP | WS_VISIBLE, 0, 0, 200, 100, nullptr, nullptr,
+                                 nullptr, nullptr);
+    SetForegroundWindow(front);
     DialogDriver driver([](DialogDriver& d) {
         SeenWindow box = d.waitFor("Veltrox.dll");
         d.click(box, IDOK);
     });
     dropOnShim({L"C:\\a.zip"});
     driver.finish();
+    DestroyWindow(front);
     MoveFileW(away.c_str(), host.c_str());
     ASSERT_EQ(driver.seenCount(), 1u);
     EXPECT_EQ(driver.seen(0).text(), startFailure);
@@ -404,18 +410,36 @@ TEST_F(Shim64Test, MissingHostIsReportedAndDropStillSucceeds) {
 // ---- the host on its own -----------------------------------------------------
 
 // A visible top-level window of another process: of process `pid` (0: any
-// but this one) with the caption `caption` ("": any).
+// host process) with the caption `caption` ("": any).
 struct WindowSearch {
     DWORD pid;
     std::wstring caption;
     HWND found;
 };
 
+// Whether process `pid` runs a VeltroxHost.exe: other test programs may show
+// windows on the same display at the same time.
+bool isHostProcess(DWORD pid) {
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+    if (!process) return false;
+    wchar_t image[MAX_PATH * 2] = {};
+    DWORD length = MAX_PATH * 2;
+    bool host = false;
+    if (QueryFullProcessImageNameW(process, 0, image, &length)) {
+        std::wstring name(image, length);
+        const std::wstring tail = L"\\VeltroxHost.exe";
+        host = name.size() >= tail.size() && _wcsicmp(name.c_str() + name.size() - tail.size(), tail.c_str()) == 0;
+    }
+    CloseHandle(process);
+    return host;
+}
+
 BOOL CALLBACK findWindow(HWND w, LPARAM param) {
     WindowSearch* search = reinterpret_cast<WindowSearch*>(param);
     DWORD pid = 0;
     GetWindowThreadProcessId(w, &pid);
     if (pid == GetCurrentProcessId() || (search->pid && pid != search->pid) || !IsWindowVisible(w)) return TRUE;
+    if (!search->pid && !isHostProcess(pid)) return TRUE;
     wchar_t text[256] = {};
     GetWindowTextW(w, text, 256);
     if (!search->caption.empty() && search->caption != text) return TRUE;
