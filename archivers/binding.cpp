@@ -1,6 +1,8 @@
 // Binding of archive formats to archiver DLLs. DLLs are loaded by bare file
 // name on first use, kept in the context's module table and released together.
 #include "archivers/binding.h"
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -70,7 +72,76 @@ HMODULE loadZip32j(ConverterContext& ctx, bool showErrors) {
     return ctx.hZip32j;
 }
 
+// A folder reported by one of the Get...Directory functions, or "".
+template <typename Query>
+std::wstring folderFrom(Query query) {
+    std::vector<wchar_t> buffer(MAX_PATH + 1);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        UINT length = query(buffer.data(), static_cast<UINT>(buffer.size()));
+        if (length == 0) return std::wstring();
+        if (length < buffer.size()) return std::wstring(buffer.data(), length);
+        buffer.resize(length + 1);
+    }
+    return std::wstring();
+}
+
+std::wstring programFolder() {
+    std::vector<wchar_t> buffer(MAX_PATH + 1);
+    for (;;) {
+        DWORD length = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (length == 0) return std::wstring();
+        if (length < buffer.size()) {
+            std::wstring path(buffer.data(), length);
+            size_t slash = path.find_last_of(L'\\');
+            return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
+        }
+        if (buffer.size() > 32768) return std::wstring();
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+// The folders LoadLibraryA searches for a bare DLL name, in its order, as
+// one semicolon-separated list: the program's folder, the DLL directory when
+// one is set (the drop sets the system folder there, which takes the current
+// folder out of the search), the system folder, the 16-bit system folder,
+// the Windows folder, the current folder when no DLL directory is set, then
+// the folders of PATH.
+std::wstring loadSearchPath() {
+    std::wstring dllDirectory = folderFrom([](wchar_t* b, UINT n) { return static_cast<UINT>(GetDllDirectoryW(n, b)); });
+    std::wstring windows = folderFrom([](wchar_t* b, UINT n) { return GetWindowsDirectoryW(b, n); });
+    std::vector<std::wstring> folders;
+    folders.push_back(programFolder());
+    if (!dllDirectory.empty()) folders.push_back(dllDirectory);
+    folders.push_back(folderFrom([](wchar_t* b, UINT n) { return GetSystemDirectoryW(b, n); }));
+    if (!windows.empty()) folders.push_back(windows + L"\\system");
+    folders.push_back(windows);
+    if (dllDirectory.empty()) folders.push_back(L".");
+    std::wstring path;
+    for (const std::wstring& folder : folders) {
+        if (folder.empty()) continue;
+        path += folder;
+        path += L';';
+    }
+    DWORD length = GetEnvironmentVariableW(L"PATH", nullptr, 0);
+    if (length > 1) {
+        std::vector<wchar_t> value(length);
+        DWORD got = GetEnvironmentVariableW(L"PATH", value.data(), length);
+        if (got > 0 && got < length) path.append(value.data(), got);
+    }
+    return path;
+}
+
 }  // namespace
+
+bool archiverOnLoadPath(const char* dllName) {
+    std::wstring name;
+    for (const char* c = dllName; *c; ++c) name += static_cast<wchar_t>(static_cast<unsigned char>(*c));
+    std::wstring path = loadSearchPath();
+    wchar_t found[MAX_PATH];
+    DWORD length = SearchPathW(path.c_str(), name.c_str(), nullptr, MAX_PATH, found, nullptr);
+    // A longer answer is still a file that exists.
+    return length != 0;
+}
 
 uint16_t zip32jVersion = ZIP32J_NOT_ASKED;
 
@@ -81,10 +152,7 @@ HMODULE loadArchiver(ConverterContext& ctx, ArchiveFormat format, bool showError
         HMODULE& handle = ctx.*(row->handle);
         if (format == FMT_ACE) {
             if (!handle) {
-                if (ctx.aceAvailable == -1) {
-                    char found[MAX_PATH];
-                    ctx.aceAvailable = SearchPathA(nullptr, row->dllName, nullptr, MAX_PATH, found, nullptr) ? 1 : 0;
-                }
+                if (ctx.aceAvailable == -1) ctx.aceAvailable = archiverOnLoadPath(row->dllName) ? 1 : 0;
                 if (ctx.aceAvailable) handle = LoadLibraryA(row->dllName);
             }
         } else if (!handle) {

@@ -12,6 +12,10 @@ typedef WORD (WINAPI* ArchiverVersionProc)(void);
 // Process-wide answer of zip32j.dll's ZipGetVersion; 1000 = not asked yet.
 extern uint16_t zip32jVersion;
 
+// Whether LoadLibraryA would find the DLL `dllName` (a bare ASCII file
+// name) now, searching exactly the folders it searches; nothing is loaded.
+bool archiverOnLoadPath(const char* dllName);
+
 // Module handle of the DLL serving `format`, loaded on first use; null on
 // failure (after the load message when showErrors is set).
 HMODULE loadArchiver(ConverterContext& ctx, ArchiveFormat format, bool showErrors);

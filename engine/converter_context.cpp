@@ -11,11 +11,9 @@ ConverterContext* currentContext = nullptr;
 
 namespace {
 
-// "Found" means the default file search order knows the name; nothing is loaded.
-bool onSearchPath(const char* fileName) {
-    char found[MAX_PATH];
-    return SearchPathA(nullptr, fileName, nullptr, MAX_PATH, found, nullptr) != 0;
-}
+// "Found" means the load would find the name: the probe offers no format
+// whose DLL then fails to load. Nothing is loaded.
+bool onSearchPath(const char* fileName) { return archiverOnLoadPath(fileName); }
 
 // tar32.dll newer than 0.50 handles bzip2 itself; older ones need bz2lib.dll.
 const uint16_t TAR32_BUILTIN_BZIP2 = 50;

@@ -12,8 +12,8 @@ namespace {
 
 class DropHandlerFactory : public IClassFactory {
 public:
-    DropHandlerFactory() { ++liveObjectCount; }
-    virtual ~DropHandlerFactory() { --liveObjectCount; }
+    DropHandlerFactory() { InterlockedIncrement(&liveObjectCount); }
+    virtual ~DropHandlerFactory() { InterlockedDecrement(&liveObjectCount); }
 
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
         if (!ppv) return E_POINTER;
@@ -25,11 +25,11 @@ public:
         }
         return E_NOINTERFACE;
     }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++refCount_; }
+    STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refCount_)); }
     STDMETHODIMP_(ULONG) Release() override {
-        ULONG count = --refCount_;
+        LONG count = InterlockedDecrement(&refCount_);
         if (count == 0) delete this;
-        return count;
+        return static_cast<ULONG>(count);
     }
     STDMETHODIMP CreateInstance(IUnknown* outer, REFIID riid, void** ppv) override {
         if (!ppv) return E_POINTER;
@@ -40,7 +40,7 @@ public:
     STDMETHODIMP LockServer(BOOL) override { return S_OK; }
 
 private:
-    ULONG refCount_ = 0;
+    LONG refCount_ = 0;
 };
 
 }  // namespace
@@ -60,4 +60,6 @@ HRESULT getClassObject(REFCLSID rclsid, REFIID riid, void** ppv) {
     return hr;
 }
 
-HRESULT canUnloadNow() { return liveObjectCount == 0 ? S_OK : S_FALSE; }
+HRESULT canUnloadNow() {
+    return InterlockedCompareExchange(&liveObjectCount, 0, 0) == 0 ? S_OK : S_FALSE;
+}

@@ -7,8 +7,9 @@
 // Class identifier of the drop handler {6F3C2A81-4B7D-4E19-9A52-3D8E1C07B4F6}.
 extern const CLSID CLSID_VeltroxDropHandler;
 
-// Factories and drop handlers alive in this process (plain counter: all
-// objects live on the thread that created them).
+// Factories and drop handlers alive in this process. Changed only through
+// the Interlocked functions: several shell threads may create and release
+// objects at once.
 extern LONG liveObjectCount;
 
 // The bodies of DllGetClassObject and DllCanUnloadNow.
@@ -16,6 +17,6 @@ HRESULT getClassObject(REFCLSID rclsid, REFIID riid, void** ppv);
 HRESULT canUnloadNow();
 
 // One drop: context, gathering, conversion; the context is destroyed on
-// every way out and no exception escapes. Refuses (with a message) a second
-// drop while one is running in this process.
+// every way out and no exception escapes. Refuses (with a message) a drop
+// while another conversion runs in this process or this user session.
 void runDrop(IDataObject* dataObject);

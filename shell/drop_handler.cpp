@@ -5,6 +5,7 @@
 #include "shell/drop_data.h"
 #include "engine/converter_context.h"
 #include "engine/driver.h"
+#include "engine/handles.h"
 #include <new>
 #include <string>
 #include <vector>
@@ -13,10 +14,10 @@ namespace {
 
 class DropHandler : public IShellExtInit, public IPersistFile, public IDropTarget {
 public:
-    DropHandler() { ++liveObjectCount; }
+    DropHandler() { InterlockedIncrement(&liveObjectCount); }
     virtual ~DropHandler() {
         forgetDataObject();
-        --liveObjectCount;
+        InterlockedDecrement(&liveObjectCount);
     }
 
     // IUnknown, shared by the three interfaces (the compiler's thunks adjust
@@ -35,11 +36,11 @@ public:
         AddRef();
         return S_OK;
     }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++refCount_; }
+    STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refCount_)); }
     STDMETHODIMP_(ULONG) Release() override {
-        ULONG count = --refCount_;
+        LONG count = InterlockedDecrement(&refCount_);
         if (count == 0) delete this;
-        return count;
+        return static_cast<ULONG>(count);
     }
 
     // IShellExtInit
@@ -81,7 +82,7 @@ private:
         }
     }
 
-    ULONG refCount_ = 0;
+    LONG refCount_ = 0;
     IDataObject* heldDataObject_ = nullptr;
 };
 
@@ -109,13 +110,58 @@ private:
     std::string previous_;
 };
 
-bool dropRunning = false;
+// Set while a drop of this process converts. The session-wide lock below is
+// held by a thread and would let the same thread in again (the shell can
+// deliver a second drop while the first one's dialog is up), so the process
+// keeps its own flag as well.
+LONG dropRunning = 0;
 
 class RunningFlag {
 public:
-    RunningFlag() { dropRunning = true; }
-    ~RunningFlag() { dropRunning = false; }
+    RunningFlag() : taken_(InterlockedCompareExchange(&dropRunning, 1, 0) == 0) {}
+    ~RunningFlag() {
+        if (taken_) InterlockedExchange(&dropRunning, 0);
+    }
+    bool taken() const { return taken_; }
+    RunningFlag(const RunningFlag&) = delete;
+    RunningFlag& operator=(const RunningFlag&) = delete;
+
+private:
+    bool taken_;
 };
+
+// One conversion at a time in the user's session, across processes: every
+// conversion of an archive uses the work folder %TEMP%\~<stem>\, so two
+// processes converting at once (a 64-bit drop's host beside a 32-bit
+// program's file dialog, or two hosts) would remove each other's files.
+// A mutex left behind by a process that died mid-conversion is taken over.
+const char CONVERSION_MUTEX[] = "Local\\Veltrox.Conversion";
+
+class SessionLock {
+public:
+    SessionLock() {
+        mutex_.reset(CreateMutexA(nullptr, FALSE, CONVERSION_MUTEX));
+        if (!mutex_) mutex_.reset(OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, CONVERSION_MUTEX));
+        if (!mutex_) return;
+        DWORD result = WaitForSingleObject(mutex_.get(), 0);
+        held_ = result == WAIT_OBJECT_0 || result == WAIT_ABANDONED;
+    }
+    ~SessionLock() {
+        if (held_) ReleaseMutex(mutex_.get());
+    }
+    bool held() const { return held_; }
+    SessionLock(const SessionLock&) = delete;
+    SessionLock& operator=(const SessionLock&) = delete;
+
+private:
+    KernelHandle mutex_;
+    bool held_ = false;
+};
+
+void refuseBusy() {
+    MessageBoxA(nullptr, "変換処理の実行中です。終了してから再度実行してください。", "Veltrox.dll",
+                MB_OK | MB_ICONWARNING);
+}
 
 void convertDrop(IDataObject* dataObject) {
     ConverterContext ctx;
@@ -135,19 +181,21 @@ HRESULT createDropHandler(REFIID riid, void** ppv) {
 }
 
 void runDrop(IDataObject* dataObject) {
-    if (dropRunning) {
-        // The shell may deliver another drop while the conversion dialog of
-        // the running one is up; the process has room for one conversion.
-        MessageBoxA(nullptr, "変換処理の実行中です。終了してから再度実行してください。", "Veltrox.dll",
-                    MB_OK | MB_ICONWARNING);
-        return;
-    }
     try {
         RunningFlag running;
+        if (!running.taken()) {
+            refuseBusy();
+            return;
+        }
+        SessionLock lock;
+        if (!lock.held()) {
+            refuseBusy();
+            return;
+        }
         DllSearchGuard dllSearch;
         convertDrop(dataObject);
     } catch (...) {
-        // The context, the flag and the DLL search setting have been restored
-        // by their destructors; the shell only ever hears S_OK.
+        // The context, the flag, the lock and the DLL search setting have
+        // been restored by their destructors; the shell only ever hears S_OK.
     }
 }

@@ -9,6 +9,7 @@
 #include "archivers/binding.h"
 #include "engine/converter_context.h"
 #include "support/dialog_driver.h"
+#include "support/scratch_folder.h"
 #include "support/standins.h"
 
 namespace {
@@ -175,6 +176,36 @@ TEST_F(Binding, AceIsSearchedOncePerContext) {
     EXPECT_EQ(fresh.aceAvailable, 1);
     EXPECT_EQ(fresh.hUnacev2, ace);
     unloadArchivers(fresh);
+}
+
+// During a drop the DLL directory is the system folder, which takes the
+// current folder out of the load's search; the probe and the ACE search
+// follow the load, with and without that setting.
+TEST_F(Binding, DllOnlyInTheCurrentFolderCountsOnlyWhereTheLoadFindsIt) {
+    StandinFolder installed({"7-zip32.dll"});
+    ScratchFolder current("cur");
+    std::string lha = readBytes(standinsRoot() + "full\\unlha32.dll");
+    ASSERT_FALSE(lha.empty());
+    ASSERT_TRUE(writeBytes(current / "unlha32.dll", lha));
+    ASSERT_TRUE(writeBytes(current / "unacev2.dll", lha));
+    char previous[MAX_PATH], system[MAX_PATH];
+    GetCurrentDirectoryA(MAX_PATH, previous);
+    GetSystemDirectoryA(system, MAX_PATH);
+    ASSERT_TRUE(SetCurrentDirectoryA(current.path().c_str()));
+    for (bool duringDrop : {true, false}) {
+        SetDllDirectoryA(duringDrop ? system : nullptr);
+        ConverterContext ctx;
+        EXPECT_EQ((ctx.formats & FMT_LZH) != 0, !duringDrop) << duringDrop;
+        EXPECT_EQ((ctx.formats & FMT_ACE) != 0, !duringDrop) << duringDrop;
+        EXPECT_NE(ctx.formats & FMT_7Z, 0u);
+        HMODULE lzh = loadArchiver(ctx, FMT_LZH, false);
+        EXPECT_EQ(lzh != nullptr, (ctx.formats & FMT_LZH) != 0) << duringDrop;
+        loadArchiver(ctx, FMT_ACE, false);
+        EXPECT_EQ(ctx.aceAvailable, duringDrop ? 0 : 1);
+        unloadArchivers(ctx);
+    }
+    SetDllDirectoryA(nullptr);
+    SetCurrentDirectoryA(previous);
 }
 
 // The zip32j.dll gate: which answers are accepted, what the first and the

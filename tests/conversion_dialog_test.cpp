@@ -16,6 +16,7 @@
 #include "ui/settings.h"
 #include "ui/resources/resource.h"
 #include "ui_context.h"
+#include "shell/module.h"
 
 namespace {
 
@@ -35,6 +36,12 @@ std::string history(int n) {
     char out[SETTINGS_STRING_SIZE];
     readString("FolderHist", std::to_string(n).c_str(), out, "<none>");
     return fromAnsi(out);
+}
+
+bool inHistory(const std::string& utf8Path) {
+    for (int n = 1; n <= 20; ++n)
+        if (history(n) == utf8Path) return true;
+    return false;
 }
 
 bool exists(const std::string& ansiPath) {
@@ -556,4 +563,103 @@ TEST_F(ConversionDialog, CentredOverItsOwner) {
     EXPECT_EQ(dropBox.text(), "WM_DROPFILES");
     EXPECT_EQ(dropBox.buttons().size(), 1u);
     DestroyWindow(owner);
+}
+
+// While the OK steps wait for the folder question, the dialog owns the
+// question and is disabled; a Cancel that still reaches it means nothing is
+// stored or converted, a second OK is ignored (no nested question).
+TEST_F(ConversionDialog, FolderQuestionKeepsTheDialogOutOfReach) {
+    const struct {
+        int second;
+        INT_PTR result;
+    } cases[] = {{IDCANCEL, -1}, {IDOK, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.second);
+        std::string target = work + "q" + std::to_string(c.second);
+        prepare(FMT_LZH);
+        HWND dialog = nullptr;
+        bool enabledDuringQuestion = true;
+        SeenWindow question;
+        INT_PTR result = run([&](DialogDriver& d, SeenWindow& w) {
+            dialog = w.hwnd;
+            d.setText(w, 1011, fromAnsi(target));
+            d.click(w, IDOK);
+            question = d.waitFor("Veltrox.dll");
+            enabledDuringQuestion = IsWindowEnabled(w.hwnd) != FALSE;
+            d.click(w, c.second);
+            d.click(question, IDYES);
+        });
+        EXPECT_EQ(result, c.result);
+        EXPECT_EQ(question.owner, dialog);
+        EXPECT_FALSE(enabledDuringQuestion);
+        // Stored only when confirmed (other test programs may share the
+        // registry, so the check looks for this destination only).
+        EXPECT_EQ(inHistory(fromAnsi(target)), c.result == 0);
+    }
+}
+
+TEST_F(ConversionDialog, OwnerThatIsGoneIsNotUsed) {
+    HWND owner = CreateWindowExW(0, L"STATIC", L"gone", WS_POPUP | WS_VISIBLE, 40, 60, 300, 200, nullptr, nullptr,
+                                 nullptr, nullptr);
+    ASSERT_NE(owner, nullptr);
+    DestroyWindow(owner);
+    prepare(FMT_LZH);
+    SeenWindow shown;
+    DialogDriver driver([&](DialogDriver& d) {
+        shown = d.waitFor(CAPTION);
+        if (shown.hwnd) d.click(shown, IDCANCEL);
+    });
+    EXPECT_EQ(showConversionDialog(owner), -1);
+    EXPECT_TRUE(driver.finish());
+    EXPECT_NE(shown.hwnd, nullptr);
+    EXPECT_EQ(shown.owner, nullptr);
+}
+
+TEST_F(ConversionDialog, DialogThatCannotBeCreatedIsReported) {
+    prepare(FMT_LZH);
+    HINSTANCE own = moduleInstance;
+    moduleInstance = GetModuleHandleA("kernel32.dll");   // holds no dialog template
+    DialogDriver driver([](DialogDriver& d) { d.click(d.waitFor("Veltrox.dll"), IDOK); });
+    INT_PTR result = showConversionDialog(nullptr);
+    moduleInstance = own;
+    EXPECT_TRUE(driver.finish());
+    EXPECT_EQ(result, -1);
+    ASSERT_EQ(driver.seenCount(), 1u);
+    EXPECT_EQ(driver.seen(0).text(), "Veltrox の変換処理を開始できません。");
+    EXPECT_TRUE(driver.seen(0).hasIcon());
+}
+
+// A destination the ANSI code page cannot hold would become another folder.
+TEST_F(ConversionDialog, DestinationOutsideTheCodePageIsRefused) {
+    const struct {
+        const char* name;
+        bool accepted;
+    } cases[] = {{"한글", false}, {"äb", false}, {"ü€", false}, {"表ソ", true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::wstring target = toWide(fromAnsi(work)) + toWide(c.name);
+        CreateDirectoryW(target.c_str(), nullptr);
+        prepare(FMT_LZH);
+        SeenWindow refusal;
+        bool stillOpen = false;
+        INT_PTR result = run([&](DialogDriver& d, SeenWindow& w) {
+            d.setText(w, 1011, fromWide(target));
+            d.click(w, IDOK);
+            if (c.accepted) return;
+            refusal = d.waitFor("Veltrox.dll");
+            d.click(refusal, IDOK);
+            stillOpen = IsWindowVisible(w.hwnd) != FALSE;
+            d.click(w, IDCANCEL);
+        });
+        EXPECT_EQ(result, c.accepted ? 0 : -1);
+        if (c.accepted) {
+            EXPECT_EQ(std::string(ctx.destFolder), toAnsi(fromWide(target)) + "\\");
+        } else {
+            EXPECT_EQ(refusal.text(), "変換先のフォルダ名に使用できない文字が含まれています。");
+            EXPECT_TRUE(refusal.hasIcon());
+            EXPECT_TRUE(stillOpen);
+            EXPECT_STREQ(ctx.destFolder, "");
+        }
+        RemoveDirectoryW(target.c_str());
+    }
 }

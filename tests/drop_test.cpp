@@ -231,7 +231,7 @@ TEST_F(DropFixture, ConvertedSourcesGoToTheRecycleBinInOneOperation) {
     EXPECT_TRUE(pathExists(dest / "a.7z"));
     EXPECT_TRUE(pathExists(dest / "b.7z"));
     EXPECT_FALSE(pathExists(dest / "c.7z"));
-    for (int i = 0; i < 50 && (pathExists(a) || pathExists(b)); ++i) Sleep(100);
+    for (int i = 0; i < 1200 && (pathExists(a) || pathExists(b)); ++i) Sleep(100);
     EXPECT_FALSE(pathExists(a));
     EXPECT_FALSE(pathExists(b));
     EXPECT_TRUE(pathExists(c));
@@ -359,7 +359,7 @@ TEST_F(DropFixture, SecondDropWhileOneRunsIsRefused) {
         SeenWindow dialog = d.waitFor(CONVERT_CAPTION);
         thread = CreateThread(nullptr, 0, secondDropThread, &second, 0, nullptr);
         d.click(d.waitFor("Veltrox.dll"), IDOK);
-        WaitForSingleObject(thread, 10000);
+        WaitForSingleObject(thread, 120000);
         d.click(dialog, IDCANCEL);
     });
     EXPECT_EQ(drop({a}, marker.path()), 0);
@@ -371,4 +371,51 @@ TEST_F(DropFixture, SecondDropWhileOneRunsIsRefused) {
     EXPECT_FALSE(pathExists(dest / "a.7z"));
 }
 
+
+
+// The second process of the test below: one drop that must be refused
+// because another process is converting. Run only when started by it.
+TEST_F(DropFixture, DISABLED_DropFromASecondProcess) {
+    char input[MAX_PATH] = "";
+    ASSERT_NE(GetEnvironmentVariableA("VX_SECOND_DROP", input, MAX_PATH), 0u);
+    DialogDriver driver([&](DialogDriver& d) { d.click(d.waitFor("Veltrox.dll"), IDOK); });
+    EXPECT_EQ(drop({input}, marker.path()), 0);
+    ASSERT_TRUE(driver.finish());
+    ASSERT_EQ(driver.seenCount(), 1u);
+    EXPECT_EQ(driver.seen(0).text(), "変換処理の実行中です。終了してから再度実行してください。");
+}
+
+TEST_F(DropFixture, SecondProcessIsRefusedWhileTheFirstConverts) {
+    StandinFolder dlls({"unlha32.dll", "7-zip32.dll"});
+    std::vector<std::pair<std::string, std::string>> files;
+    for (int i = 0; i < 40; ++i) files.push_back({"d\\f" + std::to_string(i) + ".txt", std::string(i, 'x')});
+    std::string a = makeArchive(source / "a.lzh", files);
+    SetEnvironmentVariableA("VX_SECOND_DROP", a.c_str());
+    DWORD secondExit = 99;
+    DialogDriver driver([&](DialogDriver& d) {
+        SeenWindow dialog = d.waitFor(CONVERT_CAPTION);
+        wchar_t self[MAX_PATH * 2] = {};
+        GetModuleFileNameW(nullptr, self, MAX_PATH * 2);
+        std::wstring commandLine = std::wstring(L"\"") + self +
+            L"\" --gtest_also_run_disabled_tests --gtest_filter=DropFixture.DISABLED_DropFromASecondProcess";
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process = {};
+        if (CreateProcessW(self, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+            WaitForSingleObject(process.hProcess, 300000);
+            GetExitCodeProcess(process.hProcess, &secondExit);
+            CloseHandle(process.hProcess);
+            CloseHandle(process.hThread);
+        }
+        d.click(dialog, IDC_CONV_7Z);
+        d.setText(dialog, IDC_CONV_DEST, fromAnsi(dest.path()));
+        d.click(dialog, IDOK);
+    }, 300000);
+    EXPECT_EQ(drop({a}, marker.path()), 0);
+    ASSERT_TRUE(driver.finish());
+    SetEnvironmentVariableA("VX_SECOND_DROP", nullptr);
+    EXPECT_EQ(secondExit, 0u);
+    EXPECT_EQ(contentOf(dest / "a.7z"), contentOf(a));
+    EXPECT_EQ(contentOf(a).size(), 40u);
+}
 }  // namespace

@@ -228,23 +228,32 @@ TEST_F(OptionDialogs, SevenZipAllOffAndStoreOnly) {
     EXPECT_EQ(stored("7Zip-SfxMode"), 1);
 }
 
-TEST_F(OptionDialogs, SevenZipOutOfRangeValuesSelectNothing) {
+// Values that name nothing in a dialog (set in the context without going
+// through the load) show the defaults, and OK stores what was shown.
+TEST_F(OptionDialogs, OutOfRangeValuesShowAndStoreTheDefaults) {
     ctx.sevenZipOptions = 7;   // level index outside the list, both flags off
+    ctx.lhType = 1020;
+    ctx.lhSfxMode = 1020;
     writeDword("option", "7Zip-SfxMode", 9);
-    SeenWindow shown;
+    SeenWindow sevenZip, lzh;
     int selected = 0;
     DialogDriver driver([&](DialogDriver& d) {
-        shown = d.waitFor("7Z 圧縮時デフォルトの設定");
-        selected = static_cast<int>(SendMessageW(GetDlgItem(shown.hwnd, IDC_7Z_LEVEL), CB_GETCURSEL, 0, 0));
-        d.selectComboItem(shown, IDC_7Z_LEVEL, 2);
-        d.setCheck(shown, IDC_7Z_HEADER, true);
-        d.click(shown, IDOK);
+        sevenZip = d.waitFor("7Z 圧縮時デフォルトの設定");
+        selected = static_cast<int>(SendMessageW(GetDlgItem(sevenZip.hwnd, IDC_7Z_LEVEL), CB_GETCURSEL, 0, 0));
+        d.click(sevenZip, IDOK);
+        lzh = d.waitFor("LZH書庫の圧縮時設定");
+        d.click(lzh, IDOK);
     });
     EXPECT_EQ(show7zOptions(nullptr), 0);
+    EXPECT_EQ(showLzhOptions(nullptr), 0);
     ASSERT_TRUE(driver.finish());
-    EXPECT_EQ(selected, CB_ERR);
-    for (int id : {IDC_7Z_SFX_CONSOLE, IDC_7Z_SFX_WINDOWS, IDC_7Z_SFX_UPX, IDC_7Z_SOLID, IDC_7Z_HEADER})
-        EXPECT_EQ(shown.control(id)->checked, BST_UNCHECKED) << id;
-    EXPECT_EQ(ctx.sevenZipOptions, 0x10002u);
-    EXPECT_EQ(stored("7Zip-SfxMode"), 2);
+    EXPECT_EQ(selected, 1);
+    const std::pair<const SeenWindow*, int> checked[] = {
+        {&sevenZip, IDC_7Z_SFX_WINDOWS}, {&lzh, IDC_LZH_LH5}, {&lzh, IDC_LZH_WINSFX32}};
+    for (const auto& c : checked) EXPECT_EQ(c.first->control(c.second)->checked, BST_CHECKED) << c.second;
+    EXPECT_EQ(sevenZip.control(IDC_7Z_SOLID)->checked, BST_UNCHECKED);
+    EXPECT_EQ(ctx.sevenZipOptions, 1u);
+    const std::pair<const char*, int> values[] = {
+        {"7Zip-Level", 1}, {"7Zip-SfxMode", 2}, {"lh-type", 1013}, {"lhSFX-Mode", 1019}};
+    for (const auto& v : values) EXPECT_EQ(stored(v.first), v.second) << v.first;
 }

@@ -95,6 +95,41 @@ TEST_F(Settings, StoredValuesAreLoaded) {
     EXPECT_EQ(ctx.sevenZipOptions, 0x20002u);
 }
 
+TEST_F(Settings, OutOfRangeValuesFallBackToTheDefaults) {
+    const struct {
+        const char* name;
+        int32_t value;
+        int32_t ConverterContext::*field;   // null: read on demand only
+        int32_t expected;
+    } cases[] = {
+        {"fAfterDel", 2, &ConverterContext::fAfterDel, 0},     {"fCurrent", -1, &ConverterContext::fCurrent, 0},
+        {"lh-type", 1016, &ConverterContext::lhType, 1013},    {"lh-type", 1011, &ConverterContext::lhType, 1013},
+        {"lhSFX-Mode", 1020, &ConverterContext::lhSfxMode, 1019}, {"lhSFX-Mode", 1022, &ConverterContext::lhSfxMode, 1019},
+        {"Tar-Level", 0, &ConverterContext::tarLevel, 6},      {"Zip-Level", 10, &ConverterContext::zipLevel, 6},
+        {"Cab-Level", 14, &ConverterContext::cabLevel, 15},    {"Cab-Level", 22, &ConverterContext::cabLevel, 15},
+        {"Bga-Level", -9, &ConverterContext::bgaLevel, 9},     {"Cab-Mode", 2, &ConverterContext::cabMode, 0},
+        {"Sort", 7, &ConverterContext::sort, 1},               {"SameTime", 3, &ConverterContext::sameTime, 0},
+        {"ConvertType", 3, nullptr, 1},  {"ConvertType", 2, nullptr, 1},  {"ConvertType", 0x8000, nullptr, 1},
+        {"ConvertType", -1, nullptr, 1}, {"ConvertType", 0x4000, nullptr, 0x4000},
+        {"7Zip-SfxMode", 0, nullptr, 2}, {"7Zip-SfxMode", 4, nullptr, 2}, {"7Zip-SfxMode", 3, nullptr, 3},
+    };
+    for (const auto& c : cases) {
+        setDword(c.name, c.value);
+        ConverterContext ctx;
+        prepareContext(ctx, FMT_LZH | FMT_7Z, false);
+        loadSettings(ctx);
+        EXPECT_EQ(c.field ? ctx.*c.field : readOption(c.name), c.expected) << c.name << " = " << c.value;
+        RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Kesta\\Veltrox");
+    }
+    // The 7z level is a list index; the flags keep their meaning.
+    setDword("7Zip-Level", -1);
+    setDword("7Zip-HeadComp", 0);
+    ConverterContext ctx;
+    prepareContext(ctx, FMT_7Z, false);
+    loadSettings(ctx);
+    EXPECT_EQ(ctx.sevenZipOptions, 0x20001u);
+}
+
 TEST_F(Settings, OnlyFourByteValuesAreNumbers) {
     const int32_t number = 1234;
     setRaw(OPTION_KEY, "binary4", REG_BINARY, &number, 4);

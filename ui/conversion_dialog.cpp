@@ -50,13 +50,35 @@ bool sfx32guiInstalled() {
     return SearchPathA(nullptr, "sfx32gui.dat", nullptr, MAX_PATH, path, nullptr) != 0;
 }
 
-std::string windowText(HWND window) {
-    int length = GetWindowTextLengthA(window);
-    if (length <= 0) return std::string();
-    std::string text(static_cast<size_t>(length) + 1, '\0');
-    int got = GetWindowTextA(window, &text[0], length + 1);
+std::wstring wideWindowText(HWND window) {
+    int length = GetWindowTextLengthW(window);
+    if (length <= 0) return std::wstring();
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    int got = GetWindowTextW(window, &text[0], length + 1);
     text.resize(got > 0 ? static_cast<size_t>(got) : 0);
     return text;
+}
+
+// `wide` in the ANSI code page (932), exactly: false when a character has no
+// form there. A look-alike or "?" would name another folder.
+bool exactAnsi(const std::wstring& wide, std::string& ansi) {
+    ansi.clear();
+    if (wide.empty()) return true;
+    int wideLength = static_cast<int>(wide.size());
+    BOOL usedDefault = FALSE;
+    int length = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.c_str(), wideLength, nullptr, 0, nullptr,
+                                     &usedDefault);
+    if (length <= 0 || usedDefault) return false;
+    ansi.assign(static_cast<size_t>(length), '\0');
+    if (WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.c_str(), wideLength, &ansi[0], length, nullptr,
+                            &usedDefault) != length ||
+        usedDefault)
+        return false;
+    int back = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, ansi.c_str(), length, nullptr, 0);
+    if (back != wideLength) return false;
+    std::wstring roundTrip(static_cast<size_t>(back), L'\0');
+    MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, ansi.c_str(), length, &roundTrip[0], back);
+    return roundTrip == wide;
 }
 
 std::vector<std::string> comboEntries(HWND combo) {
@@ -77,7 +99,22 @@ bool endsInBackslash(const std::string& path) {
     return !path.empty() && findLastBackslash(path.c_str()) == path.size() - 1;
 }
 
+// The dialog's state around its OK steps (one conversion dialog per process
+// at a time). While the steps run -- the folder question and its error box
+// are modal loops -- the dialog is disabled, a second OK is ignored and a
+// Cancel that still reaches it is remembered: the dialog then ends as
+// cancelled and nothing is stored or converted.
+struct DialogState {
+    bool created = false;
+    bool okRunning = false;
+    bool cancelRequested = false;
+};
+DialogState dialogState;
+
 void initDialog(HWND dialog) {
+    dialogState.created = true;
+    dialogState.okRunning = false;
+    dialogState.cancelRequested = false;
     ConverterContext& ctx = *currentContext;
     ctx.ownerWindow = GetParent(dialog);
 
@@ -108,7 +145,7 @@ void initDialog(HWND dialog) {
     ArchiveFormat preselected = FMT_LZH;
     if (ctx.saveConvertType) {
         CheckDlgButton(dialog, IDC_CONV_SAVE_TYPE, BST_CHECKED);
-        preselected = static_cast<ArchiveFormat>(readDword(OPTION, "ConvertType", FMT_LZH));
+        preselected = static_cast<ArchiveFormat>(readOption("ConvertType"));
     }
 
     if (ctx.askSameConvert) CheckDlgButton(dialog, IDC_CONV_NO_SAME_ASK, BST_CHECKED);
@@ -184,25 +221,33 @@ void showError(HWND owner, const char* text) {
 }
 
 void browse(HWND dialog) {
-    ConverterContext& ctx = *currentContext;
     HWND combo = GetDlgItem(dialog, IDC_CONV_DEST);
-    std::string typed = windowText(combo);
-    // A text too long for the destination buffer is not a folder the browser
-    // could open at; it starts at its default instead.
-    if (!copyBounded(ctx.destFolder, sizeof ctx.destFolder, typed.c_str())) ctx.destFolder[0] = '\0';
-    char initial[sizeof ctx.destFolder];
-    memcpy(initial, ctx.destFolder, sizeof initial);
-    if (browseForFolder(dialog, "フォルダを選択してください。", ctx.destFolder, initial))
-        SetWindowTextA(combo, ctx.destFolder);
+    std::string typed;
+    // A text too long for the destination buffer, or not in the code page,
+    // is not a folder the browser could open at; it starts at its default.
+    if (!exactAnsi(wideWindowText(combo), typed) || typed.size() >= MAX_PATH) typed.clear();
+    std::wstring picked;
+    // The folder goes into the box as the shell names it; OK checks it.
+    if (browseForFolderWide(dialog, "フォルダを選択してください。", picked, typed.c_str()))
+        SetWindowTextW(combo, picked.c_str());
+}
+
+void warn(HWND owner, const char* text) {
+    MessageBoxA(owner, text, CAPTION, MB_OK | MB_ICONWARNING);
 }
 
 // OK: returns true when the dialog may end.
 bool accept(HWND dialog) {
     ConverterContext& ctx = *currentContext;
     HWND combo = GetDlgItem(dialog, IDC_CONV_DEST);
-    std::string typed = windowText(combo);
-    if (typed.empty()) {
+    std::wstring typedWide = wideWindowText(combo);
+    if (typedWide.empty()) {
         showError(dialog, "変換先のフォルダを指定してください。");
+        return false;
+    }
+    std::string typed;
+    if (!exactAnsi(typedWide, typed)) {
+        warn(dialog, "変換先のフォルダ名に使用できない文字が含まれています。");
         return false;
     }
     // The destination is kept with a trailing backslash in 260 bytes; a longer
@@ -213,7 +258,7 @@ bool accept(HWND dialog) {
         return false;
     }
     memcpy(ctx.destFolder, typed.c_str(), typed.size() + 1);
-    if (!confirmAndCreateFolder(ctx.destFolder)) return false;
+    if (!confirmAndCreateFolder(ctx.destFolder, dialog) || dialogState.cancelRequested) return false;
 
     std::vector<std::string> history = comboEntries(combo);
     saveFolderHistory(history, typed);
@@ -221,7 +266,7 @@ bool accept(HWND dialog) {
     addTrailingBackslash(ctx.destFolder, sizeof ctx.destFolder);
 
     if (!offersSfx(ctx.formats)) ctx.sfxMode = 0;
-    if (ctx.sfxMode != 0 && ctx.formats == FMT_7Z) ctx.sfxMode = readDword(OPTION, "7Zip-SfxMode", 2);
+    if (ctx.sfxMode != 0 && ctx.formats == FMT_7Z) ctx.sfxMode = readOption("7Zip-SfxMode");
 
     writeDword(OPTION, "fCurrent", ctx.fCurrent);
     writeDword(OPTION, "fAfterDel", ctx.fAfterDel);
@@ -250,8 +295,29 @@ bool accept(HWND dialog) {
     return true;
 }
 
+// OK: the steps run with the dialog disabled; it ends confirmed only when
+// they succeed and no Cancel arrived meanwhile.
+void confirm(HWND dialog) {
+    dialogState.okRunning = true;
+    EnableWindow(dialog, FALSE);
+    bool accepted = accept(dialog);
+    EnableWindow(dialog, TRUE);
+    dialogState.okRunning = false;
+    if (dialogState.cancelRequested) {
+        EndDialog(dialog, -1);
+        return;
+    }
+    if (accepted) EndDialog(dialog, 0);
+    else SetFocus(GetDlgItem(dialog, IDC_CONV_DEST));
+}
+
 INT_PTR command(HWND dialog, WPARAM wParam) {
     ConverterContext& ctx = *currentContext;
+    if (dialogState.okRunning) {
+        // Messages that reach the dialog while its OK steps wait for an answer.
+        if (LOWORD(wParam) == IDCANCEL) dialogState.cancelRequested = true;
+        return TRUE;
+    }
     for (const FormatButton& button : FORMAT_BUTTONS) {
         if (wParam == static_cast<WPARAM>(button.id)) {
             chooseFormat(dialog, button.format);
@@ -294,8 +360,7 @@ INT_PTR command(HWND dialog, WPARAM wParam) {
         EndDialog(dialog, -1);
         return TRUE;
     case IDOK:
-        if (!accept(dialog)) return FALSE;
-        EndDialog(dialog, 0);
+        confirm(dialog);
         return TRUE;
     }
     return FALSE;
@@ -337,35 +402,53 @@ std::string toAnsi(const std::wstring& wide) {
 
 INT_PTR showConversionDialog(HWND owner) {
     initCommonControls();
-    return DialogBoxParamA(moduleInstance, MAKEINTRESOURCEA(IDD_CONVERT), owner, conversionProc, 0);
+    // The owner is the window that was in front at the drop; it may have
+    // closed since. A dialog that cannot be created with it is tried once
+    // more without owner, and one that cannot be created at all is reported:
+    // its -1 would otherwise read as Cancel and the drop end in silence.
+    if (owner && !IsWindow(owner)) owner = nullptr;
+    for (;;) {
+        dialogState = DialogState();
+        INT_PTR result = DialogBoxParamA(moduleInstance, MAKEINTRESOURCEA(IDD_CONVERT), owner, conversionProc, 0);
+        if (dialogState.created) return result;
+        if (!owner) break;
+        owner = nullptr;
+    }
+    MessageBoxA(nullptr, "Veltrox の変換処理を開始できません。", CAPTION, MB_OK | MB_ICONERROR);
+    return -1;
 }
 
-bool browseForFolder(HWND owner, const char* title, char* result, const char* initialFolder) {
+bool browseForFolderWide(HWND owner, const char* title, std::wstring& result, const char* initialFolder) {
     IMalloc* allocator = nullptr;
     if (FAILED(SHGetMalloc(&allocator)) || !allocator) return false;
-    char* displayName = static_cast<char*>(allocator->Alloc(MAX_PATH));
+    wchar_t* displayName = static_cast<wchar_t*>(allocator->Alloc(MAX_PATH * sizeof(wchar_t)));
     if (!displayName) {
         allocator->Release();
         return false;
     }
     char initial[MAX_PATH] = "";
     copyBounded(initial, sizeof initial, initialFolder ? initialFolder : "");
+    wchar_t wideTitle[256] = L"";
+    if (title && MultiByteToWideChar(CP_ACP, 0, title, -1, wideTitle, 256) == 0) wideTitle[0] = L'\0';
 
-    BROWSEINFOA info;
+    BROWSEINFOW info;
     memset(&info, 0, sizeof info);
     info.hwndOwner = owner;
     info.pidlRoot = nullptr;
     info.pszDisplayName = displayName;
-    info.lpszTitle = title;
+    info.lpszTitle = wideTitle;
     info.ulFlags = BIF_RETURNONLYFSDIRS;
     info.lpfn = browseCallback;
     info.lParam = reinterpret_cast<LPARAM>(initial);
 
     bool picked = false;
-    LPITEMIDLIST item = SHBrowseForFolderA(&info);
+    LPITEMIDLIST item = SHBrowseForFolderW(&info);
     if (item) {
-        char path[MAX_PATH] = "";
-        if (SHGetPathFromIDListA(item, path)) picked = copyBounded(result, MAX_PATH, path);
+        wchar_t path[MAX_PATH] = L"";
+        if (SHGetPathFromIDListW(item, path)) {
+            result = path;
+            picked = true;
+        }
         allocator->Free(item);
     }
     allocator->Free(displayName);
@@ -373,7 +456,14 @@ bool browseForFolder(HWND owner, const char* title, char* result, const char* in
     return picked;
 }
 
-bool confirmAndCreateFolder(const char* path) {
+bool browseForFolder(HWND owner, const char* title, char* result, const char* initialFolder) {
+    std::wstring picked;
+    std::string ansi;
+    if (!browseForFolderWide(owner, title, picked, initialFolder) || !exactAnsi(picked, ansi)) return false;
+    return copyBounded(result, MAX_PATH, ansi.c_str());
+}
+
+bool confirmAndCreateFolder(const char* path, HWND owner) {
     wchar_t converted[520];
     int length = MultiByteToWideChar(CP_ACP, 0, path, -1, converted, 520);
     if (length <= 0) return false;
@@ -400,11 +490,11 @@ bool confirmAndCreateFolder(const char* path) {
         prefix += L'\\';
         std::string folder = toAnsi(prefix);
         if (GetFileAttributesA(folder.c_str()) == INVALID_FILE_ATTRIBUTES) {
-            if (MessageBoxA(nullptr, "指定した変換先フォルダは存在しません。\nフォルダを作成しますか？", CAPTION,
+            if (MessageBoxA(owner, "指定した変換先フォルダは存在しません。\nフォルダを作成しますか？", CAPTION,
                             MB_YESNO | MB_ICONQUESTION) != IDYES)
                 return false;
             if (!CreateDirectoryA(folder.c_str(), nullptr)) {
-                MessageBoxA(nullptr, "フォルダを作成できません。", CAPTION, MB_OK | MB_ICONERROR);
+                MessageBoxA(owner, "フォルダを作成できません。", CAPTION, MB_OK | MB_ICONERROR);
                 return false;
             }
         }

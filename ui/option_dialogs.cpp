@@ -35,12 +35,20 @@ const int LZH_METHODS[] = {IDC_LZH_LH0, IDC_LZH_LH5, IDC_LZH_LH6, IDC_LZH_LH7};
 const int LZH_SFX_KINDS[] = {IDC_LZH_DOSSFX, IDC_LZH_WINSFX, IDC_LZH_WINSFXM, IDC_LZH_WINSFX32,
                              IDC_LZH_UNUSED, IDC_LZH_WINSFX32M};
 
+template <size_t N>
+int oneOf(int value, const int (&ids)[N], int fallback) {
+    for (int id : ids)
+        if (id == value && id != IDC_LZH_UNUSED) return value;
+    return fallback;
+}
+
 INT_PTR CALLBACK lzhProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     ConverterContext& ctx = *currentContext;
     switch (message) {
     case WM_INITDIALOG:
-        CheckDlgButton(dialog, ctx.lhType, BST_CHECKED);
-        CheckDlgButton(dialog, ctx.lhSfxMode, BST_CHECKED);
+        // A value that names none of the buttons shows (and so stores) the default.
+        CheckDlgButton(dialog, oneOf(ctx.lhType, LZH_METHODS, 1013), BST_CHECKED);
+        CheckDlgButton(dialog, oneOf(ctx.lhSfxMode, LZH_SFX_KINDS, 1019), BST_CHECKED);
         return TRUE;
     case WM_COMMAND:
         if (wParam == IDOK) {
@@ -188,18 +196,20 @@ INT_PTR CALLBACK sevenZipProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) 
     case WM_INITDIALOG: {
         for (const char* level : SEVEN_ZIP_LEVELS)
             SendDlgItemMessageA(dialog, IDC_7Z_LEVEL, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(level));
-        // An index outside the list leaves it without selection.
-        SendDlgItemMessageA(dialog, IDC_7Z_LEVEL, CB_SETCURSEL, ctx.sevenZipOptions & 0xFFFF, 0);
+        // An index outside the list shows (and so stores) the normal level.
+        uint32_t level = ctx.sevenZipOptions & 0xFFFF;
+        if (level >= sizeof SEVEN_ZIP_LEVELS / sizeof SEVEN_ZIP_LEVELS[0]) level = 1;
+        SendDlgItemMessageA(dialog, IDC_7Z_LEVEL, CB_SETCURSEL, level, 0);
         if (ctx.sevenZipOptions & 0x10000) CheckDlgButton(dialog, IDC_7Z_HEADER, BST_CHECKED);
         if (ctx.sevenZipOptions & 0x20000) CheckDlgButton(dialog, IDC_7Z_SOLID, BST_CHECKED);
-        int sfxKind = readDword(OPTION, "7Zip-SfxMode", 2);
-        if (sfxKind >= 1 && sfxKind <= 3)
-            CheckRadioButton(dialog, IDC_7Z_SFX_CONSOLE, IDC_7Z_SFX_UPX, IDC_7Z_SFX_CONSOLE + sfxKind - 1);
+        int sfxKind = readOption("7Zip-SfxMode");
+        CheckRadioButton(dialog, IDC_7Z_SFX_CONSOLE, IDC_7Z_SFX_UPX, IDC_7Z_SFX_CONSOLE + sfxKind - 1);
         return TRUE;
     }
     case WM_COMMAND:
         if (wParam == IDOK) {
             LRESULT level = SendDlgItemMessageA(dialog, IDC_7Z_LEVEL, CB_GETCURSEL, 0, 0);
+            if (level < 0) level = 1;   // the list always has a selection; never store CB_ERR
             ctx.sevenZipOptions = static_cast<uint32_t>(level);
             writeDword(OPTION, "7Zip-Level", static_cast<int32_t>(level));
             bool header = isChecked(dialog, IDC_7Z_HEADER);

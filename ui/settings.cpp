@@ -38,7 +38,50 @@ std::string historyValueName(size_t n) {
     return name;
 }
 
+// The values each numeric setting can take. A stored number outside them
+// (written by hand, by another version, or damaged) counts as missing: the
+// default applies, so that no list index, control id or option bit set is
+// ever taken from a value that no dialog could have stored.
+struct OptionRule {
+    const char* name;
+    int32_t defaultValue;
+    int32_t low;
+    int32_t high;
+    bool (*allowed)(int32_t);   // further test inside the range, or null
+};
+
+bool notUnusedSfxKind(int32_t value) { return value != 1020; }
+bool singleTargetFormat(int32_t value) {
+    const int32_t targets = FMT_LZH | FMT_ZIP | FMT_CAB | FMT_TAR | FMT_TARGZ | FMT_TARBZ2 | FMT_BZA | FMT_GZA |
+                            FMT_GCA | FMT_YZ1 | FMT_7Z;
+    return (value & (value - 1)) == 0 && (value & targets) != 0;
+}
+
+const OptionRule OPTION_RULES[] = {
+    {"fAfterDel", 0, 0, 1, nullptr},      {"fCurrent", 0, 0, 1, nullptr},
+    {"SaveConvertType", 0, 0, 1, nullptr}, {"ConvertType", FMT_LZH, FMT_LZH, FMT_7Z, singleTargetFormat},
+    {"AskSameConvert", 0, 0, 1, nullptr}, {"SameTime", 0, 0, 1, nullptr},
+    {"Sort", 1, 0, 1, nullptr},           {"fUse7ZipLib", 0, 0, 1, nullptr},
+    {"NotConvSfx", 0, 0, 1, nullptr},     {"lh-type", 1013, 1012, 1015, nullptr},
+    {"lhSFX-Mode", 1019, 1016, 1021, notUnusedSfxKind},
+    {"Zip-Level", 6, 0, 9, nullptr},      {"Tar-Level", 6, 1, 9, nullptr},
+    {"Bga-Level", 9, 1, 9, nullptr},      {"Cab-Mode", 0, 0, 1, nullptr},
+    {"Cab-Level", 15, 15, 21, nullptr},   {"7Zip-Level", 1, 0, 2, nullptr},
+    {"7Zip-HeadComp", 1, 0, 1, nullptr},  {"7Zip-SolidMode", 1, 0, 1, nullptr},
+    {"7Zip-SfxMode", 2, 1, 3, nullptr},
+};
+
 }  // namespace
+
+int32_t readOption(const char* valueName) {
+    for (const OptionRule& rule : OPTION_RULES) {
+        if (strcmp(rule.name, valueName) != 0) continue;
+        int32_t value = readDword(OPTION, valueName, rule.defaultValue);
+        if (value < rule.low || value > rule.high || (rule.allowed && !rule.allowed(value))) return rule.defaultValue;
+        return value;
+    }
+    return readDword(OPTION, valueName, 0);
+}
 
 int32_t readDword(const char* subKey, const char* valueName, int32_t defaultValue) {
     RegKey key;
@@ -90,26 +133,26 @@ bool writeString(const char* subKey, const char* valueName, const char* text) {
 }
 
 void loadSettings(ConverterContext& ctx) {
-    ctx.fAfterDel = readDword(OPTION, "fAfterDel", 0);
-    ctx.fCurrent = readDword(OPTION, "fCurrent", 0);
-    ctx.lhType = readDword(OPTION, "lh-type", 1013);
-    ctx.lhSfxMode = readDword(OPTION, "lhSFX-Mode", 1019);
-    ctx.tarLevel = readDword(OPTION, "Tar-Level", 6);
-    ctx.zipLevel = readDword(OPTION, "Zip-Level", 6);
-    ctx.cabLevel = readDword(OPTION, "Cab-Level", 15);
-    ctx.bgaLevel = readDword(OPTION, "Bga-Level", 9);
-    ctx.cabMode = readDword(OPTION, "Cab-Mode", 0);
-    ctx.saveConvertType = readDword(OPTION, "SaveConvertType", 0);
-    ctx.askSameConvert = readDword(OPTION, "AskSameConvert", 0);
-    ctx.sameTime = readDword(OPTION, "SameTime", 0);
+    ctx.fAfterDel = readOption("fAfterDel");
+    ctx.fCurrent = readOption("fCurrent");
+    ctx.lhType = readOption("lh-type");
+    ctx.lhSfxMode = readOption("lhSFX-Mode");
+    ctx.tarLevel = readOption("Tar-Level");
+    ctx.zipLevel = readOption("Zip-Level");
+    ctx.cabLevel = readOption("Cab-Level");
+    ctx.bgaLevel = readOption("Bga-Level");
+    ctx.cabMode = readOption("Cab-Mode");
+    ctx.saveConvertType = readOption("SaveConvertType");
+    ctx.askSameConvert = readOption("AskSameConvert");
+    ctx.sameTime = readOption("SameTime");
     // Both directions go through 7-zip32.dll only when it is installed;
     // otherwise the bits the probe set stay as they are.
-    if (readDword(OPTION, "fUse7ZipLib", 0) != 0 && (ctx.formats & FMT_7Z)) ctx.fUse7ZipLib |= 3;
-    ctx.notConvSfx = readDword(OPTION, "NotConvSfx", 0);
-    ctx.sort = readDword(OPTION, "Sort", 1);
-    ctx.sevenZipOptions = static_cast<uint32_t>(readDword(OPTION, "7Zip-Level", 1));
-    if (readDword(OPTION, "7Zip-HeadComp", 1) != 0) ctx.sevenZipOptions |= 0x10000;
-    if (readDword(OPTION, "7Zip-SolidMode", 1) != 0) ctx.sevenZipOptions |= 0x20000;
+    if (readOption("fUse7ZipLib") != 0 && (ctx.formats & FMT_7Z)) ctx.fUse7ZipLib |= 3;
+    ctx.notConvSfx = readOption("NotConvSfx");
+    ctx.sort = readOption("Sort");
+    ctx.sevenZipOptions = static_cast<uint32_t>(readOption("7Zip-Level"));
+    if (readOption("7Zip-HeadComp") != 0) ctx.sevenZipOptions |= 0x10000;
+    if (readOption("7Zip-SolidMode") != 0) ctx.sevenZipOptions |= 0x20000;
     // Searched folders have no single source folder to convert into.
     if (ctx.folderSearch > 0) ctx.fCurrent = -1;
 }

@@ -11,6 +11,11 @@ bool writeDword(const char* subKey, const char* valueName, int32_t value);
 bool readString(const char* subKey, const char* valueName, char* output, const char* defaultText);
 bool writeString(const char* subKey, const char* valueName, const char* text);
 
+// A numeric setting of the sub-key "option" by its value name: the stored
+// number when it is one the setting can take, else the setting's default
+// (also when it is missing or unreadable).
+int32_t readOption(const char* valueName);
+
 // Fills the settings record of the context from the registry, with defaults.
 void loadSettings(ConverterContext& ctx);
 

@@ -1,6 +1,7 @@
 // VeltroxHost.exe: runs Veltrox.dll for a 64-bit shell, which cannot load
 // the 32-bit module itself. Veltrox64.dll starts it with the path of a drop
-// list file; the host reads and deletes that file, loads Veltrox.dll from its
+// list file; the host reads that file (and deletes it once it has read a
+// complete list from the temporary folder), loads Veltrox.dll from its
 // own folder and delivers the drop to it exactly as the shell would: class
 // factory, IShellExtInit::Initialize, IPersistFile::Load of the marker file,
 // DragEnter, DragOver and Drop. It ends when Drop returns.
@@ -86,13 +87,15 @@ int runHost() {
     LocalFree(arguments);
     if (listFile.empty()) return hostBadArguments;
 
+    // Only a file that reads as a complete list is one of ours, and only a
+    // list where the 64-bit entry puts it, under the name it gives it, is
+    // removed: the host may be started by hand with any file at all.
     DropList list;
-    bool listRead = readDropList(listFile, list);
-    DeleteFileW(listFile.c_str());
-    if (!listRead) {
+    if (!readDropList(listFile, list)) {
         reportFailure(nullptr);
         return hostBadList;
     }
+    if (isHandOffListFile(listFile)) DeleteFileW(listFile.c_str());
     if (list.paths.empty()) return hostDone;
 
     // The shell entry let this process take the foreground: give it back to

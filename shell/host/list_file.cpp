@@ -5,7 +5,42 @@
 namespace {
 
 const wchar_t listTag[] = L"VeltroxDropList1";
+const wchar_t listPrefix[] = L"vlx";
 const wchar_t byteOrderMark = 0xFEFF;
+
+// The full, long form of a path (short 8.3 components expanded where the
+// file system knows them); "" when it cannot be formed.
+std::wstring longFullPath(const std::wstring& path) {
+    DWORD length = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (length == 0) return std::wstring();
+    std::wstring full(length, L'\0');
+    DWORD got = GetFullPathNameW(path.c_str(), length, &full[0], nullptr);
+    if (got == 0 || got >= length) return std::wstring();
+    full.resize(got);
+    length = GetLongPathNameW(full.c_str(), nullptr, 0);
+    if (length == 0) return full;
+    std::wstring longer(length, L'\0');
+    got = GetLongPathNameW(full.c_str(), &longer[0], length);
+    if (got == 0 || got >= length) return full;
+    longer.resize(got);
+    return longer;
+}
+
+bool isHexDigit(wchar_t c) {
+    return (c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'f') || (c >= L'A' && c <= L'F');
+}
+
+// "vlx" + one to four hexadecimal digits + ".tmp", the form GetTempFileNameW
+// gives the list file's name.
+bool isListFileName(const std::wstring& name) {
+    const size_t prefix = 3, suffix = 4;
+    if (name.size() < prefix + 1 + suffix || name.size() > prefix + 4 + suffix) return false;
+    if (_wcsnicmp(name.c_str(), listPrefix, prefix) != 0) return false;
+    if (_wcsicmp(name.c_str() + name.size() - suffix, L".tmp") != 0) return false;
+    for (size_t i = prefix; i < name.size() - suffix; ++i)
+        if (!isHexDigit(name[i])) return false;
+    return true;
+}
 
 void appendString(std::wstring& out, const std::wstring& text) {
     out += text;
@@ -27,8 +62,27 @@ std::wstring createDropListFile() {
     DWORD length = GetTempPathW(MAX_PATH + 1, folder);
     if (length == 0 || length > MAX_PATH) return std::wstring();
     wchar_t name[MAX_PATH];
-    if (GetTempFileNameW(folder, L"vlx", 0, name) == 0) return std::wstring();
+    if (GetTempFileNameW(folder, listPrefix, 0, name) == 0) return std::wstring();
     return name;
+}
+
+bool isHandOffListFile(const std::wstring& fileName) {
+    std::wstring path = longFullPath(fileName);
+    size_t slash = path.find_last_of(L'\\');
+    if (path.empty() || slash == std::wstring::npos) return false;
+    if (!isListFileName(path.substr(slash + 1))) return false;
+    wchar_t temp[MAX_PATH + 1];
+    DWORD length = GetTempPathW(MAX_PATH + 1, temp);
+    if (length == 0 || length > MAX_PATH) return false;
+    std::wstring tempFolder = longFullPath(temp);
+    if (tempFolder.empty()) return false;
+    if (tempFolder.back() != L'\\') tempFolder += L'\\';
+    std::wstring folder = path.substr(0, slash + 1);
+    if (_wcsicmp(folder.c_str(), tempFolder.c_str()) != 0) return false;
+    // A plain file only: never a folder, a device or a link to elsewhere.
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES &&
+           !(attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE));
 }
 
 bool writeDropList(const std::wstring& fileName, const DropList& list) {

@@ -22,6 +22,10 @@ struct DropList {
 // Creates a new, empty list file with a unique name in the temporary folder
 // and returns its path ("" when it cannot).
 std::wstring createDropListFile();
+// Whether the file is one that createDropListFile could have made: a plain
+// file named "vlx<hex>.tmp" directly in the user's temporary folder. The
+// host deletes a list only when it passes this and readDropList.
+bool isHandOffListFile(const std::wstring& fileName);
 bool writeDropList(const std::wstring& fileName, const DropList& list);
 bool readDropList(const std::wstring& fileName, DropList& list);
 

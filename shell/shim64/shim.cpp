@@ -17,10 +17,10 @@ namespace {
 
 class DropHandler : public IShellExtInit, public IPersistFile, public IDropTarget {
 public:
-    DropHandler() { ++liveObjectCount; }
+    DropHandler() { InterlockedIncrement(&liveObjectCount); }
     virtual ~DropHandler() {
         forgetDataObject();
-        --liveObjectCount;
+        InterlockedDecrement(&liveObjectCount);
     }
 
     // IUnknown, shared by the three interfaces; IShellExtInit is the identity.
@@ -38,11 +38,11 @@ public:
         AddRef();
         return S_OK;
     }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++refCount_; }
+    STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refCount_)); }
     STDMETHODIMP_(ULONG) Release() override {
-        ULONG count = --refCount_;
+        LONG count = InterlockedDecrement(&refCount_);
         if (count == 0) delete this;
-        return count;
+        return static_cast<ULONG>(count);
     }
 
     // IShellExtInit
@@ -92,15 +92,15 @@ private:
         }
     }
 
-    ULONG refCount_ = 0;
+    LONG refCount_ = 0;
     IDataObject* heldDataObject_ = nullptr;
     std::wstring markerPath_;
 };
 
 class DropHandlerFactory : public IClassFactory {
 public:
-    DropHandlerFactory() { ++liveObjectCount; }
-    virtual ~DropHandlerFactory() { --liveObjectCount; }
+    DropHandlerFactory() { InterlockedIncrement(&liveObjectCount); }
+    virtual ~DropHandlerFactory() { InterlockedDecrement(&liveObjectCount); }
 
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
         if (!ppv) return E_POINTER;
@@ -111,11 +111,11 @@ public:
         AddRef();
         return S_OK;
     }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++refCount_; }
+    STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refCount_)); }
     STDMETHODIMP_(ULONG) Release() override {
-        ULONG count = --refCount_;
+        LONG count = InterlockedDecrement(&refCount_);
         if (count == 0) delete this;
-        return count;
+        return static_cast<ULONG>(count);
     }
 
     STDMETHODIMP CreateInstance(IUnknown* outer, REFIID riid, void** ppv) override {
@@ -138,7 +138,7 @@ public:
     }
 
 private:
-    ULONG refCount_ = 0;
+    LONG refCount_ = 0;
 };
 
 }  // namespace
@@ -156,5 +156,5 @@ extern "C" HRESULT WINAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, void**
 }
 
 extern "C" HRESULT WINAPI DllCanUnloadNow() {
-    return liveObjectCount == 0 ? S_OK : S_FALSE;
+    return InterlockedCompareExchange(&liveObjectCount, 0, 0) == 0 ? S_OK : S_FALSE;
 }

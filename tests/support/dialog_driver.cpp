@@ -9,16 +9,53 @@
 namespace {
 
 const DWORD POLL_MS = 25;
+// Limit for one message round trip to a window of the code under test. On a
+// loaded machine a dialog's thread can take seconds to come round to its
+// messages; only a thread that is truly stuck reaches this.
+const DWORD MESSAGE_LIMIT_MS = 60000;
 
 std::string windowText(HWND w) {
     DWORD_PTR length = 0;
-    if (!SendMessageTimeoutW(w, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 2000, &length)) return std::string();
+    if (!SendMessageTimeoutW(w, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, MESSAGE_LIMIT_MS, &length)) return std::string();
     std::wstring text(length + 1, L'\0');
     DWORD_PTR copied = 0;
-    SendMessageTimeoutW(w, WM_GETTEXT, length + 1, reinterpret_cast<LPARAM>(&text[0]), SMTO_ABORTIFHUNG, 2000,
-                        &copied);
+    SendMessageTimeoutW(w, WM_GETTEXT, length + 1, reinterpret_cast<LPARAM>(&text[0]), SMTO_NORMAL,
+                        MESSAGE_LIMIT_MS, &copied);
     text.resize(copied);
     return fromWide(text);
+}
+
+// A top-level window's caption without a message to its thread, which may
+// be busy elsewhere while the script looks for a window.
+std::string captionOf(HWND w) {
+    wchar_t text[512] = {};
+    int length = InternalGetWindowText(w, text, 512);
+    return fromWide(std::wstring(text, length > 0 ? static_cast<size_t>(length) : 0));
+}
+
+// Returns once the window's thread has handled everything sent to the window
+// before (and is back in a message loop, possibly a nested modal one), or the
+// window is gone. Waits on the round trip in short slices so that a window
+// destroyed meanwhile ends the wait at once.
+void settle(HWND w) {
+    DWORD start = GetTickCount();
+    while (IsWindow(w) && GetTickCount() - start < MESSAGE_LIMIT_MS) {
+        DWORD_PTR ignored = 0;
+        if (SendMessageTimeoutW(w, WM_NULL, 0, 0, SMTO_NORMAL, 250, &ignored)) return;
+    }
+}
+
+// Delivers a message as a sent (not posted) message without waiting for its
+// handler, which may open a modal window; then waits until the handler has
+// run or reached that window's message loop. Sent messages are handled in
+// the order they were sent, so the round trip in settle() comes after it.
+// A user's click also puts input into the thread's queue: the empty posted
+// message stands for it, so that code polling its queue for posted messages
+// (a progress loop with PeekMessage) comes round to look at its state.
+void deliver(HWND w, UINT message, WPARAM wParam, LPARAM lParam) {
+    SendNotifyMessageW(w, message, wParam, lParam);
+    PostMessageW(w, WM_NULL, 0, 0);
+    settle(w);
 }
 
 std::string className(HWND w) {
@@ -113,7 +150,7 @@ DWORD WINAPI DialogDriver::threadMain(LPVOID self) {
         for (HWND w : visibleWindowsOfProcess()) {
             if (std::find(driver->met_.begin(), driver->met_.end(), w) != driver->met_.end()) continue;
             if (className(w) != "#32770") continue;
-            Sleep(100);
+            settle(w);
             SeenWindow seen = driver->read(w);
             driver->met_.push_back(w);
             driver->unexpected_.push_back(seen);
@@ -136,13 +173,22 @@ void DialogDriver::dismiss(const SeenWindow& w) {
 }
 
 SeenWindow DialogDriver::waitFor(const std::string& caption) {
+    // After one wait has timed out the script is off course: the following
+    // waits fail at once instead of adding their limits up.
+    if (timedOut_) {
+        failure_ += "not waited for \"" + caption + "\" after an earlier timeout; ";
+        return SeenWindow();
+    }
     DWORD start = GetTickCount();
     while (GetTickCount() - start < timeoutMs_) {
         for (HWND w : visibleWindowsOfProcess()) {
             if (std::find(met_.begin(), met_.end(), w) != met_.end()) continue;
-            if (!caption.empty() && windowText(w) != caption) continue;
-            // Let the window finish its initialisation and first paint.
-            Sleep(150);
+            if (!caption.empty() && captionOf(w) != caption) continue;
+            // The window has finished its initialisation once its thread is
+            // back in its message loop; a short pause more lets it paint for
+            // screenshots.
+            settle(w);
+            Sleep(50);
             if (!IsWindow(w)) continue;
             met_.push_back(w);
             SeenWindow seen = read(w);
@@ -152,6 +198,7 @@ SeenWindow DialogDriver::waitFor(const std::string& caption) {
         Sleep(POLL_MS);
     }
     failed_ = true;
+    timedOut_ = true;
     failure_ += "no window with caption \"" + caption + "\" appeared; ";
     return SeenWindow();
 }
@@ -175,7 +222,7 @@ SeenWindow DialogDriver::read(HWND window) {
         c.visible = IsWindowVisible(child) != FALSE;
         if (isButton(c.className)) {
             DWORD_PTR state = 0;
-            SendMessageTimeoutW(child, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, 2000, &state);
+            SendMessageTimeoutW(child, BM_GETCHECK, 0, 0, SMTO_NORMAL, MESSAGE_LIMIT_MS, &state);
             c.checked = static_cast<int>(state);
         }
         GetWindowRect(child, &c.rect);
@@ -204,69 +251,68 @@ bool DialogDriver::checkUsable(const SeenWindow& w, int id, HWND* control) {
 void DialogDriver::click(const SeenWindow& w, int id) {
     HWND c = nullptr;
     if (!checkUsable(w, id, &c)) return;
-    // Posted, so that a handler that opens another modal window cannot block
-    // the script.
-    PostMessageW(w.hwnd, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(c));
-    Sleep(100);
+    // Not waited for, so that a handler that opens another modal window
+    // cannot block the script.
+    deliver(w.hwnd, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(c));
 }
 
 void DialogDriver::setCheck(const SeenWindow& w, int id, bool on) {
     HWND c = nullptr;
     if (!checkUsable(w, id, &c)) return;
     DWORD_PTR state = 0;
-    SendMessageTimeoutW(c, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, 2000, &state);
+    SendMessageTimeoutW(c, BM_GETCHECK, 0, 0, SMTO_NORMAL, MESSAGE_LIMIT_MS, &state);
     if ((state == BST_CHECKED) == on) return;
     DWORD type = static_cast<DWORD>(GetWindowLongPtrW(c, GWL_STYLE)) & BS_TYPEMASK;
     bool automatic = type == BS_AUTOCHECKBOX || type == BS_AUTORADIOBUTTON || type == BS_AUTO3STATE;
-    if (!automatic) SendMessageTimeoutW(c, BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0, SMTO_ABORTIFHUNG, 2000, nullptr);
+    if (!automatic)
+        SendMessageTimeoutW(c, BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0, SMTO_NORMAL, MESSAGE_LIMIT_MS, nullptr);
     if (automatic) {
-        PostMessageW(c, BM_CLICK, 0, 0);
+        deliver(c, BM_CLICK, 0, 0);
     } else {
-        PostMessageW(w.hwnd, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(c));
+        deliver(w.hwnd, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(c));
     }
-    Sleep(100);
+    settle(w.hwnd);
 }
 
 void DialogDriver::setText(const SeenWindow& w, int id, const std::string& utf8) {
     HWND c = nullptr;
     if (!checkUsable(w, id, &c)) return;
     std::wstring text = toWide(utf8);
-    SendMessageTimeoutW(c, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_ABORTIFHUNG, 2000, nullptr);
+    SendMessageTimeoutW(c, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_NORMAL, MESSAGE_LIMIT_MS,
+                        nullptr);
     wchar_t cls[32] = {};
     GetClassNameW(c, cls, 32);
     if (_wcsicmp(cls, L"ComboBox") == 0)
-        PostMessageW(w.hwnd, WM_COMMAND, MAKEWPARAM(id, CBN_EDITCHANGE), reinterpret_cast<LPARAM>(c));
-    Sleep(50);
+        deliver(w.hwnd, WM_COMMAND, MAKEWPARAM(id, CBN_EDITCHANGE), reinterpret_cast<LPARAM>(c));
 }
 
 void DialogDriver::selectComboItem(const SeenWindow& w, int id, int index) {
     HWND c = nullptr;
     if (!checkUsable(w, id, &c)) return;
-    SendMessageTimeoutW(c, CB_SETCURSEL, index, 0, SMTO_ABORTIFHUNG, 2000, nullptr);
-    PostMessageW(w.hwnd, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(c));
-    Sleep(100);
+    SendMessageTimeoutW(c, CB_SETCURSEL, index, 0, SMTO_NORMAL, MESSAGE_LIMIT_MS, nullptr);
+    deliver(w.hwnd, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(c));
 }
 
 void DialogDriver::setTrackbar(const SeenWindow& w, int id, int position) {
     HWND c = nullptr;
     if (!checkUsable(w, id, &c)) return;
-    SendMessageTimeoutW(c, TBM_SETPOS, TRUE, position, SMTO_ABORTIFHUNG, 2000, nullptr);
+    SendMessageTimeoutW(c, TBM_SETPOS, TRUE, position, SMTO_NORMAL, MESSAGE_LIMIT_MS, nullptr);
     DWORD style = static_cast<DWORD>(GetWindowLongPtrW(c, GWL_STYLE));
     UINT message = (style & TBS_VERT) ? WM_VSCROLL : WM_HSCROLL;
-    PostMessageW(w.hwnd, message, MAKEWPARAM(TB_THUMBPOSITION, position), reinterpret_cast<LPARAM>(c));
-    PostMessageW(w.hwnd, message, MAKEWPARAM(TB_ENDTRACK, 0), reinterpret_cast<LPARAM>(c));
-    Sleep(100);
+    SendNotifyMessageW(w.hwnd, message, MAKEWPARAM(TB_THUMBPOSITION, position), reinterpret_cast<LPARAM>(c));
+    deliver(w.hwnd, message, MAKEWPARAM(TB_ENDTRACK, 0), reinterpret_cast<LPARAM>(c));
 }
 
 void DialogDriver::close(const SeenWindow& w) {
-    PostMessageW(w.hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
-    Sleep(100);
+    deliver(w.hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
 }
 
 void DialogDriver::pressKey(const SeenWindow& w, UINT vk) {
-    HWND target = GetWindow(w.hwnd, GW_CHILD) ? w.hwnd : w.hwnd;
-    PostMessageW(target, WM_KEYDOWN, vk, 1);
-    PostMessageW(target, WM_KEYUP, vk, 0xC0000001);
+    // Keys must be posted: the dialog's message loop turns them into
+    // commands. A sent round trip may overtake them, so a pause follows.
+    PostMessageW(w.hwnd, WM_KEYDOWN, vk, 1);
+    PostMessageW(w.hwnd, WM_KEYUP, vk, 0xC0000001);
+    settle(w.hwnd);
     Sleep(100);
 }
 

@@ -47,7 +47,9 @@ struct SeenWindow {
 class DialogDriver {
 public:
     typedef std::function<void(DialogDriver&)> Script;
-    explicit DialogDriver(Script script, DWORD timeoutMs = 20000);
+    // timeoutMs limits each wait for a window; generous, because a loaded
+    // machine can take long to show one (a passing test never waits it out).
+    explicit DialogDriver(Script script, DWORD timeoutMs = 120000);
     ~DialogDriver();   // joins
 
     // Waits (up to the timeout) for a new visible top-level window of this
@@ -92,6 +94,7 @@ private:
     HANDLE stopEvent_ = nullptr;
     volatile bool scriptDone_ = false;
     bool failed_ = false;
+    bool timedOut_ = false;
     std::vector<SeenWindow> seen_;
     std::vector<SeenWindow> unexpected_;
     std::vector<HWND> met_;
