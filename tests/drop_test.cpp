@@ -445,6 +445,23 @@ TEST_F(DropFixture, OnlyVerifiedSourcesAreRecycled) {
     }
 }
 
+// A new ZIP archive that no installed DLL can read back keeps its source.
+TEST_F(DropFixture, TargetNoDllCanReadBackKeepsTheSource) {
+    StandinFolder dlls({"unlha32.dll", "zip32j.dll", "zip32.dll"});
+    std::string a = makeArchive(source / "a.lzh", {{"a.txt", "a"}});
+    DialogDriver driver([&](DialogDriver& d) {
+        confirmDialog(d, {dest.path(), IDC_CONV_ZIP, {IDC_CONV_AFTER_DEL}});
+        d.click(d.waitFor("Veltrox.dll"), IDOK);
+    }, 120000);
+    EXPECT_EQ(drop({a}, marker.path()), 0);
+    ASSERT_TRUE(driver.finish());
+    ASSERT_EQ(driver.seenCount(), 2u);
+    EXPECT_EQ(driver.seen(1).text(),
+              "次の書庫は変換結果を確認できなかったため、ごみ箱へ移動しませんでした。\n\n" + fromAnsi(a));
+    EXPECT_TRUE(pathExists(dest / "a.zip"));
+    EXPECT_TRUE(pathExists(a));
+}
+
 TEST_F(DropFixture, DllPlantedInTheWorkFolderIsNeverLoaded) {
     StandinFolder dlls({"unlha32.dll", "7-zip32.dll"});
     setStandinLoadLibrary("7-zip32.dll", "bz2lib.dll");
