@@ -9,6 +9,9 @@
 #            floor of any extract-then-repack design
 #   veltrox  a SendTo drop through the drop program on Veltrox installed in a
 #            fresh Wine prefix, host-backed archiver DLLs, dialog answered
+#   verify   the same with the sources sent to the Recycle Bin afterwards:
+#            every new archive is read back and compared before its source
+#            goes (copies of the inputs are dropped)
 #   arepack  atool's arepack
 #   bsdtar   bsdtar streaming conversion (no work folder; the other design)
 # Each is printed in seconds and as a ratio to the floor.
@@ -77,6 +80,12 @@ veltrox() {  # set
   drop_on_veltrox --dest "$(winpath "$WORK/out/veltrox-$1")" --format zip -- "$WORK/in/$1"/*.tgz >"$WORK/veltrox-$1.log"
 }
 
+verify() {  # set: the inputs were copied to $WORK/in-verify/<set> beforehand
+  rm -rf "$WORK/out/verify-$1" && mkdir -p "$WORK/out/verify-$1"
+  drop_on_veltrox --dest "$(winpath "$WORK/out/verify-$1")" --format zip --afterdel on -- \
+    "$WORK/in-verify/$1"/*.tgz >"$WORK/verify-$1.log"
+}
+
 arepack_all() {  # set
   local a stem
   rm -rf "$WORK/out/arepack-$1" && mkdir -p "$WORK/out/arepack-$1"
@@ -101,6 +110,8 @@ floor large
 for set in many large; do
   measure floor "$set" floor "$set"
   measure veltrox "$set" veltrox "$set"
+  rm -rf "$WORK/in-verify/$set" && mkdir -p "$WORK/in-verify" && cp -a "$WORK/in/$set" "$WORK/in-verify/$set"
+  measure verify "$set" verify "$set"
   measure arepack "$set" arepack_all "$set"
   measure bsdtar "$set" bsdtar_all "$set"
 done
@@ -108,16 +119,22 @@ done
 # Every contender must have produced every archive.
 for set in many large; do
   n="$(ls "$WORK/in/$set" | wc -l)"
-  for c in floor veltrox arepack bsdtar; do
+  for c in floor veltrox verify arepack bsdtar; do
     got="$(ls "$WORK/out/$c-$set" 2>/dev/null | wc -l)"
     [ "$got" = "$n" ] || echo "warning: $c produced $got of $n archives for $set"
   done
 done
 
 printf '\n%-8s %10s %8s %10s %8s\n' contender "many (s)" ratio "large (s)" ratio
-for c in floor veltrox arepack bsdtar; do
+for c in floor veltrox verify arepack bsdtar; do
   printf '%-8s %10.2f %8.2f %10.2f %8.2f\n' "$c" \
     "${seconds[$c.many]}" "$(echo "${seconds[$c.many]} / ${seconds[floor.many]}" | bc -l)" \
     "${seconds[$c.large]}" "$(echo "${seconds[$c.large]} / ${seconds[floor.large]}" | bc -l)"
 done
 grep -h 'ended' "$WORK"/veltrox-*.log | sed 's/^/veltrox: /'
+# Cost of verification: the same drop with and without the Recycle Bin step.
+for set in many large; do
+  left="$(ls "$WORK/in-verify/$set" 2>/dev/null | wc -l)"
+  printf 'verification %s: %.2f x the drop without it (%s sources left, expected 0)\n' "$set" \
+    "$(echo "${seconds[verify.$set]} / ${seconds[veltrox.$set]}" | bc -l)" "$left"
+done
