@@ -141,9 +141,17 @@ bool sameBytes(const std::wstring& a, const std::wstring& b) {
 
 std::wstring longPathOf(const char* path) {
     std::wstring wide = toWide(path);
-    for (wchar_t& c : wide)
-        if (c == L'/') c = L'\\';
     if (wide.compare(0, 4, L"\\\\?\\") == 0) return wide;
+    // The "\\?\" form takes the path as it is: make it full first.
+    DWORD needed = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    if (needed > 0) {
+        std::wstring full(needed, L'\0');
+        DWORD got = GetFullPathNameW(wide.c_str(), needed, &full[0], nullptr);
+        if (got > 0 && got < needed) {
+            full.resize(got);
+            wide = full;
+        }
+    }
     if (wide.compare(0, 2, L"\\\\") == 0) return L"\\\\?\\UNC\\" + wide.substr(2);
     return L"\\\\?\\" + wide;
 }
