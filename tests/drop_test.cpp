@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <string>
 #include <vector>
+#include "engine/driver.h"
 #include "shell/com_server.h"
 #include "tools/droptool/drop_delivery.h"
 #include "ui/resources/resource.h"
@@ -298,16 +299,44 @@ std::string tempFolder() {
 
 std::string wineUnixPath(const std::string& ansi) { return unixPath(fromAnsi(ansi)); }
 
-// Removes a work folder that holds links from the host side, before and after
-// a test (Wine cannot remove a link to a folder that is not empty).
-struct HostRemoval {
-    std::string command;
-    explicit HostRemoval(const std::vector<std::string>& paths) {
-        command = "rm -rf";
-        for (const std::string& path : paths) command += " " + shellQuote(wineUnixPath(path));
-        runHostShell(command);
+// Unix symbolic links made and removed from inside this process with the
+// Linux system calls (symlink, unlink): a host command started just before a
+// drop would leave its short-lived window in front as the dialog's owner.
+long linuxCall2(long number32, long number64, const char* a, const char* b) {
+    long result = -1;
+#if defined(__i386__)
+    (void)number64;
+    __asm__ volatile("int $0x80" : "=a"(result) : "a"(number32), "b"(a), "c"(b) : "memory");
+#elif defined(__x86_64__)
+    (void)number32;
+    __asm__ volatile("syscall" : "=a"(result) : "a"(number64), "D"(a), "S"(b) : "rcx", "r11", "memory");
+#endif
+    return result;
+}
+// The Unix path of the link itself: its folder's path and its own name.
+std::string unixLinkPath(const std::string& ansiLink) {
+    size_t slash = ansiLink.find_last_of('\\');
+    std::string folder = wineUnixPath(ansiLink.substr(0, slash));
+    return folder.empty() ? folder : folder + "/" + fromAnsi(ansiLink.substr(slash + 1));
+}
+bool makeLink(const std::string& ansiTarget, const std::string& ansiLink) {
+    std::string target = wineUnixPath(ansiTarget), link = unixLinkPath(ansiLink);
+    return !target.empty() && !link.empty() && linuxCall2(83, 88, target.c_str(), link.c_str()) == 0;
+}
+void removeLinkAt(const std::string& ansiLink) {
+    std::string link = unixLinkPath(ansiLink);
+    if (!link.empty()) linuxCall2(10, 87, link.c_str(), nullptr);
+}
+
+// Removes links (first) and then work folders, before and after a test.
+struct LinkRemoval {
+    std::vector<std::string> links, folders;
+    LinkRemoval(std::vector<std::string> l, std::vector<std::string> f) : links(l), folders(f) { run(); }
+    ~LinkRemoval() { run(); }
+    void run() {
+        for (const std::string& link : links) removeLinkAt(link);
+        for (const std::string& folder : folders) removeTree((folder + "\\").c_str());
     }
-    ~HostRemoval() { runHostShell(command); }
 };
 
 // A leftover work folder that is a link, or holds one, is never entered: the
@@ -323,13 +352,12 @@ TEST_F(DropFixture, LeftoverWorkFolderLinksAreNeverFollowed) {
         std::string stem = std::string(folderIsLink ? "vxlink" : "vxleft") + std::to_string(GetCurrentProcessId());
         std::string work = tempFolder() + "~" + stem;
         std::string link = folderIsLink ? work : work + "\\link";
-        HostRemoval removal({link, work});
+        LinkRemoval removal({link}, {work});
         if (!folderIsLink) {
             CreateDirectoryA(work.c_str(), nullptr);
             writeBytes(work + "\\stale.txt", "stale");
         }
-        ASSERT_EQ(runHostShell("ln -s " + shellQuote(wineUnixPath(outside.path())) + " " +
-                               shellQuote(wineUnixPath(link))), 0);
+        ASSERT_TRUE(makeLink(outside.path(), link));
         std::string a = makeArchive(source / (stem + ".lzh"), {{"a.txt", "a"}});
         std::string out = dest / (stem + ".7z");
         DialogDriver driver([&](DialogDriver& d) { confirmDialog(d, {dest.path()}); }, 120000);
@@ -401,7 +429,7 @@ TEST_F(DropFixture, OnlyVerifiedSourcesAreRecycled) {
     writeDword("option", "Sort", 1);
     ScratchFolder outside("out");
     writeBytes(outside / "secret.txt", "secret");
-    HostRemoval removal({tempFolder() + "~linked"});
+    LinkRemoval removal({tempFolder() + "~linked\\sub\\link"}, {tempFolder() + "~linked"});
     setStandinExtra("cab32.dll", L"l:sub\\link>" + toWide(fromAnsi(outside.path())));
     setStandinReadBack("7-zip32.dll", "drop:short.7z;change:changed.7z");
     std::vector<std::string> inputs = {
