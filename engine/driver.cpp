@@ -5,6 +5,7 @@
 #include "engine/handles.h"
 #include "engine/identify.h"
 #include "engine/paths.h"
+#include "engine/worktree.h"
 #include "archivers/binding.h"
 #include "archivers/compress.h"
 #include "archivers/extract.h"
@@ -100,7 +101,107 @@ struct RunState {
     std::string tempPath;          // ends in a backslash; empty when unusable
     bool firstArchive = true;
     std::string deleteList;        // NUL-terminated paths
+    std::vector<std::string> unverified;   // converted, but kept: the new archive was not confirmed
 };
+
+// Formats whose extraction rows can read back a new archive of `target`, in
+// the order they are tried (ZIP through 7-zip32.dll first when the user
+// routes ZIP sources there).
+std::vector<ArchiveFormat> readBackFormats(const ConverterContext& ctx, ArchiveFormat target) {
+    if (target == FMT_ZIP)
+        return (ctx.fUse7ZipLib & 1) ? std::vector<ArchiveFormat>{FMT_7Z, FMT_UNZIP}
+                                     : std::vector<ArchiveFormat>{FMT_UNZIP, FMT_7Z};
+    return {target};
+}
+
+// Extracts the new archive into "~<stem>.chk\" with the first extraction row
+// that can be loaded and compares the result with the work folder. A source is
+// recycled only when this holds: the new archive provably carries everything.
+bool verifyOutput(ConverterContext& ctx, const RunState& run, const std::string& stem, const char* outputPath,
+                  const std::string& workFolder) {
+    std::string checkFolder = run.tempPath + "~" + stem + ".chk\\";
+    if (checkFolder.size() + 1 > BUILT_PATH_SIZE) return false;
+    for (ArchiveFormat format : readBackFormats(ctx, ctx.formats)) {
+        if (!loadArchiver(ctx, format, false)) continue;
+        if (!prepareWorkFolder(checkFolder.c_str())) return false;
+        bool same = extractArchive(ctx, outputPath, checkFolder.c_str(), format) &&
+                    sameWorkTrees(workFolder.c_str(), checkFolder.c_str());
+        removeWorkTree(checkFolder.c_str());
+        return same;
+    }
+    return false;
+}
+
+// One message after the run naming the sources that were kept because their
+// new archive could not be confirmed.
+void reportUnverified(const ConverterContext& ctx, const std::vector<std::string>& sources) {
+    if (sources.empty()) return;
+    const size_t MAX_LINES = 20;
+    std::string lines;
+    for (size_t i = 0; i < sources.size() && i < MAX_LINES; ++i) {
+        if (i) lines += '\n';
+        lines += sources[i];
+    }
+    if (sources.size() > MAX_LINES) lines += "\n…";
+    showMessage(ctx.ownerWindow,
+                "次の書庫は変換結果を確認できなかったため、ごみ箱へ移動しませんでした。\n\n" + lines,
+                MB_OK | MB_ICONINFORMATION);
+}
+
+void refuseWorkFolder(const ConverterContext& ctx, const char* source) {
+    showMessage(ctx.ownerWindow, std::string(source) + "\n\nの作業フォルダを準備できないため、変換できません。",
+                MB_OK | MB_ICONWARNING);
+}
+
+// Packs the extracted work folder and records the outcome. The work folder is
+// checked first: a name without an ANSI form or a path that does not fit
+// would silently be missing from the new archive, so the archive is refused.
+void packWorkFolder(ConverterContext& ctx, RunState& run, const char* source, const std::string& stem,
+                    const std::string& workFolder, char* outputPath, size_t outputPathSize) {
+    WorkScan scan;
+    if (!scanWorkFolder(workFolder.c_str(), scan) && scan.hasLinks) {
+        refuseWorkFolder(ctx, source);
+        return;
+    }
+    if (scan.unconvertibleName) {
+        showMessage(ctx.ownerWindow,
+                    std::string(source) +
+                        "\n\nの中にファイル名に変換できない文字を含むファイルがあるため、変換できません。",
+                    MB_OK | MB_ICONWARNING);
+        return;
+    }
+    if (scan.tooLong || scan.unlistable) {
+        refuseLongPath(ctx, source);
+        return;
+    }
+
+    // The response file never enters a link, so a folder with links is always
+    // packed through it (the archiver's own recursion would follow them).
+    // Otherwise the archiver's own recursion keeps empty folders, which the
+    // response file cannot name.
+    struct SortRestore {
+        ConverterContext& ctx;
+        int32_t saved;
+        ~SortRestore() { ctx.sort = saved; }
+    } restore{ctx, ctx.sort};
+    if (scan.hasLinks) ctx.sort = 1;
+    else if (scan.hasEmptyFolder) ctx.sort = 0;
+
+    // Success means a new archive exists: a DLL that reports success without
+    // writing one must not cost the user the source.
+    if (!compressFolder(ctx, outputPath, outputPathSize, workFolder.c_str(), ctx.formats) || !isFile(outputPath))
+        return;
+    MessageBeep(MB_ICONASTERISK);
+    if (ctx.sameTime) copyLastWriteTime(source, outputPath);
+    if (!ctx.fAfterDel) return;
+    // What is behind a link is not in the new archive: never recycle then.
+    if (!scan.hasLinks && verifyOutput(ctx, run, stem, outputPath, workFolder)) {
+        run.deleteList += source;
+        run.deleteList += '\0';
+    } else {
+        run.unverified.push_back(source);
+    }
+}
 
 Next convertOne(ConverterContext& ctx, RunState& run, const char* source) {
     if (ctx.notConvSfx && isExeFile(source)) return Next::nextEntry;
@@ -161,22 +262,15 @@ Next convertOne(ConverterContext& ctx, RunState& run, const char* source) {
 
     // A work folder left by a run that ended abnormally would make the
     // extraction fail (7-zip32.dll creates the folder itself) or mix in
-    // foreign files.
-    if (GetFileAttributesA(workFolder.c_str()) != INVALID_FILE_ATTRIBUTES) removeTree(workFolder.c_str());
-
-    // Success means a new archive exists: a DLL that reports success without
-    // writing one must not cost the user the source.
-    if (extractArchive(ctx, source, workFolder.c_str(), sourceFormat) &&
-        compressFolder(ctx, outputPath, sizeof outputPath, workFolder.c_str(), ctx.formats) &&
-        isFile(outputPath)) {
-        MessageBeep(MB_ICONASTERISK);
-        if (ctx.sameTime) copyLastWriteTime(source, outputPath);
-        if (ctx.fAfterDel) {
-            run.deleteList += source;
-            run.deleteList += '\0';
-        }
+    // foreign files. A link at that name is only unlinked, never entered.
+    if (!prepareWorkFolder(workFolder.c_str())) {
+        refuseWorkFolder(ctx, source);
+        return Next::nextEntry;
     }
-    removeTree(workFolder.c_str());
+
+    if (extractArchive(ctx, source, workFolder.c_str(), sourceFormat))
+        packWorkFolder(ctx, run, source, stem, workFolder, outputPath, sizeof outputPath);
+    removeWorkTree(workFolder.c_str());
     return Next::nextEntry;
 }
 
@@ -187,17 +281,6 @@ std::string temporaryFolder() {
     std::string folder(buffer, length);
     addTrailingBackslash(folder);
     return folder;
-}
-
-// Removes a junction or symbolic link itself. RemoveDirectory does that on
-// Windows; where it cannot (Wine with a Unix symbolic link to a folder), the
-// link is opened as a reparse point and deleted when its handle closes.
-void removeLink(const char* path) {
-    if (RemoveDirectoryA(path) || DeleteFileA(path)) return;
-    FileHandle link(CreateFileA(path, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING,
-                                FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_DELETE_ON_CLOSE,
-                                nullptr));
 }
 
 }  // namespace
@@ -213,35 +296,11 @@ bool convertAll(ConverterContext& ctx, const char* inputList) {
         run.deleteList += '\0';
         moveToRecycleBin(run.deleteList.data(), run.deleteList.size());
     }
+    reportUnverified(ctx, run.unverified);
     return true;
 }
 
-bool removeTree(const char* folder) {
-    std::string base(folder);
-    addTrailingBackslash(base);
-    WIN32_FIND_DATAA entry;
-    FindHandle find(FindFirstFileA((base + "*.*").c_str(), &entry));
-    if (!find) return false;
-    do {
-        std::string path = base + entry.cFileName;
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            if (strcmp(entry.cFileName, ".") == 0 || strcmp(entry.cFileName, "..") == 0) continue;
-            if (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-                // A junction or symbolic link: remove the link, never what it
-                // points to (an archive may carry a link to the user's folders).
-                removeLink(path.c_str());
-            } else {
-                removeTree((path + "\\").c_str());
-            }
-        } else {
-            SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_ARCHIVE);
-            DeleteFileA(path.c_str());
-        }
-    } while (FindNextFileA(find.get(), &entry));
-    find.reset();
-    SetFileAttributesA(base.c_str(), FILE_ATTRIBUTE_ARCHIVE);
-    return RemoveDirectoryA(base.c_str()) != FALSE;
-}
+bool removeTree(const char* folder) { return removeWorkTree(folder); }
 
 bool moveToRecycleBin(const char* list, size_t byteCount) {
     if (!isNtPlatform()) {

@@ -2,6 +2,7 @@
 
 #include "engine/handles.h"
 #include "engine/paths.h"
+#include "engine/worktree.h"
 
 #include <windows.h>
 #include <algorithm>
@@ -102,35 +103,41 @@ void sortNames(std::vector<std::string>& names) {
     names.swap(sorted);
 }
 
+// Files of a scan (links and folders left out), relative to the first
+// baseLength bytes of `folder`.
+void appendFileNames(const WorkScan& scan, const std::string& folder, size_t baseLength,
+                     std::vector<std::string>& table) {
+    std::string base = folder;
+    addTrailingBackslash(base);
+    std::string prefix = base.size() > baseLength ? base.substr(baseLength) : std::string();
+    for (const WorkEntry& entry : scan.entries)
+        if (!entry.folder) table.push_back(prefix + entry.ansiName);
+}
+
 }  // namespace
 
 int compareNames(const char* a, const char* b) { return lstrcmpiA(a, b); }
 
-size_t collectFiles(ConverterContext& ctx, const std::string& folder, size_t baseLength,
+size_t collectFiles(ConverterContext&, const std::string& folder, size_t baseLength,
                     std::vector<std::string>& table) {
-    std::string base = folder;
-    addTrailingBackslash(base);
-    WIN32_FIND_DATAA entry;
-    FindHandle find(FindFirstFileA((base + "*.*").c_str(), &entry));
-    if (!find) return table.size();
-    std::string relativeFolder = base.size() > baseLength ? base.substr(baseLength) : std::string();
-    do {
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            if (strcmp(entry.cFileName, ".") == 0 || strcmp(entry.cFileName, "..") == 0) continue;
-            collectFiles(ctx, base + entry.cFileName, baseLength, table);
-        } else {
-            table.push_back(relativeFolder + entry.cFileName);
-        }
-    } while (FindNextFileA(find.get(), &entry));
+    WorkScan scan;
+    scanWorkFolder(folder.c_str(), scan);
+    appendFileNames(scan, folder, baseLength, table);
     return table.size();
 }
 
-bool writeListFile(ConverterContext& ctx, const char* workFolder, char* listPath) {
+bool writeListFile(ConverterContext&, const char* workFolder, char* listPath) {
+    listPath[0] = '\0';
     std::string folder = workFolder;
     addTrailingBackslash(folder);
     // The table grows as needed: a work folder may hold any number of files.
     std::vector<std::string> names;
-    collectFiles(ctx, folder, folder.size(), names);
+    WorkScan scan;
+    scanWorkFolder(folder.c_str(), scan);
+    // A name the list cannot carry would silently leave a file out; without
+    // a list the archiver takes the whole folder instead.
+    if (scan.unconvertibleName || scan.tooLong || scan.unlistable) return false;
+    appendFileNames(scan, folder, folder.size(), names);
     sortNames(names);
 
     std::string path;

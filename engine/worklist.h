@@ -6,11 +6,12 @@
 
 // Writes "name" CR LF per file below workFolder, sorted by compareNames, into
 // a new temporary file (prefix "~veltrx") and stores its full path in
-// listPath (260 bytes). False when no file was written.
+// listPath (260 bytes). Links are never entered. False when no file was
+// written, also when a name has no ANSI form or a path does not fit.
 bool writeListFile(ConverterContext& ctx, const char* workFolder, char* listPath);
 
-// Appends the names of all files below `folder`, relative to the first
-// baseLength bytes, to `table`; returns the new count.
+// Appends the names of all files below `folder` (links not entered),
+// relative to the first baseLength bytes, to `table`; returns the new count.
 size_t collectFiles(ConverterContext& ctx, const std::string& folder, size_t baseLength,
                     std::vector<std::string>& table);
 

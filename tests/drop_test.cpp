@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <string>
 #include <vector>
+#include "engine/driver.h"
 #include "shell/com_server.h"
 #include "tools/droptool/drop_delivery.h"
 #include "ui/resources/resource.h"
@@ -66,7 +67,8 @@ std::string makeArchive(const std::string& path, const std::vector<std::pair<std
     StandinArchive archive;
     for (const auto& f : files) {
         StandinEntry e;
-        e.name = f.first;
+        e.folder = !f.first.empty() && f.first.back() == '\\';   // "name\\" is a folder entry
+        e.name = e.folder ? f.first.substr(0, f.first.size() - 1) : f.first;
         e.data = f.second;
         archive.entries.push_back(e);
     }
@@ -289,30 +291,203 @@ TEST_F(DropFixture, OverlongWorkFolderIsRefusedAndTheNextArchiveConverted) {
     EXPECT_TRUE(pathExists(dest / "b.7z"));
 }
 
-TEST_F(DropFixture, LeftoverWorkFolderWithALinkIsClearedWithoutFollowingIt) {
-    StandinFolder dlls({"unlha32.dll", "7-zip32.dll"});
-    ScratchFolder outside("out");
-    writeBytes(outside / "precious.txt", "keep me");
+std::string tempFolder() {
     char temp[MAX_PATH];
     GetTempPathA(MAX_PATH, temp);
-    std::string stem = "vxleft" + std::to_string(GetCurrentProcessId());
-    std::string work = std::string(temp) + "~" + stem + "\\";
-    CreateDirectoryA(work.c_str(), nullptr);
-    writeBytes(work + "stale.txt", "stale");
-    ASSERT_EQ(runHostShell("ln -s " + shellQuote(unixPath(fromAnsi(outside.path()))) + " " +
-                           shellQuote(unixPath(fromAnsi(work)) + "/link")), 0);
-    std::string a = makeArchive(source / (stem + ".lzh"), {{"a.txt", "a"}});
-    DialogDriver driver([&](DialogDriver& d) { confirmDialog(d, {dest.path()}); });
+    return temp;
+}
+
+std::string wineUnixPath(const std::string& ansi) { return unixPath(fromAnsi(ansi)); }
+
+// Unix symbolic links made and removed from inside this process with the
+// Linux system calls (symlink, unlink): a host command started just before a
+// drop would leave its short-lived window in front as the dialog's owner.
+long linuxCall2(long number32, long number64, const char* a, const char* b) {
+    long result = -1;
+#if defined(__i386__)
+    (void)number64;
+    __asm__ volatile("int $0x80" : "=a"(result) : "a"(number32), "b"(a), "c"(b) : "memory");
+#elif defined(__x86_64__)
+    (void)number32;
+    __asm__ volatile("syscall" : "=a"(result) : "a"(number64), "D"(a), "S"(b) : "rcx", "r11", "memory");
+#endif
+    return result;
+}
+// The Unix path of the link itself: its folder's path and its own name.
+std::string unixLinkPath(const std::string& ansiLink) {
+    size_t slash = ansiLink.find_last_of('\\');
+    std::string folder = wineUnixPath(ansiLink.substr(0, slash));
+    return folder.empty() ? folder : folder + "/" + fromAnsi(ansiLink.substr(slash + 1));
+}
+bool makeLink(const std::string& ansiTarget, const std::string& ansiLink) {
+    std::string target = wineUnixPath(ansiTarget), link = unixLinkPath(ansiLink);
+    return !target.empty() && !link.empty() && linuxCall2(83, 88, target.c_str(), link.c_str()) == 0;
+}
+void removeLinkAt(const std::string& ansiLink) {
+    std::string link = unixLinkPath(ansiLink);
+    if (!link.empty()) linuxCall2(10, 87, link.c_str(), nullptr);
+}
+
+// Removes links (first) and then work folders, before and after a test.
+struct LinkRemoval {
+    std::vector<std::string> links, folders;
+    LinkRemoval(std::vector<std::string> l, std::vector<std::string> f) : links(l), folders(f) { run(); }
+    ~LinkRemoval() { run(); }
+    void run() {
+        for (const std::string& link : links) removeLinkAt(link);
+        for (const std::string& folder : folders) removeTree((folder + "\\").c_str());
+    }
+};
+
+// A leftover work folder that is a link, or holds one, is never entered: the
+// folder behind the link keeps its files. Where the link cannot be removed
+// (Wine, with a link to a folder that is not empty) nothing is extracted and
+// the archive is refused; where it can, the archive is converted.
+TEST_F(DropFixture, LeftoverWorkFolderLinksAreNeverFollowed) {
+    StandinFolder dlls({"unlha32.dll", "7-zip32.dll"});
+    for (bool folderIsLink : {true, false}) {
+        SCOPED_TRACE(folderIsLink ? "work folder is a link" : "work folder holds a link");
+        ScratchFolder outside("out");
+        writeBytes(outside / "precious.txt", "keep me");
+        std::string stem = std::string(folderIsLink ? "vxlink" : "vxleft") + std::to_string(GetCurrentProcessId());
+        std::string work = tempFolder() + "~" + stem;
+        std::string link = folderIsLink ? work : work + "\\link";
+        LinkRemoval removal({link}, {work});
+        if (!folderIsLink) {
+            CreateDirectoryA(work.c_str(), nullptr);
+            writeBytes(work + "\\stale.txt", "stale");
+        }
+        ASSERT_TRUE(makeLink(outside.path(), link));
+        std::string a = makeArchive(source / (stem + ".lzh"), {{"a.txt", "a"}});
+        std::string out = dest / (stem + ".7z");
+        DialogDriver driver([&](DialogDriver& d) { confirmDialog(d, {dest.path()}); }, 120000);
+        EXPECT_EQ(drop({a}, marker.path()), 0);
+        driver.finish(false);   // the refusal, where it comes, is dismissed as unexpected
+        EXPECT_EQ(readBytes(outside / "precious.txt"), "keep me");
+        EXPECT_FALSE(pathExists(work + "\\stale.txt"));
+        if (pathExists(link)) {
+            ASSERT_EQ(driver.unexpectedWindows().size(), 1u);
+            EXPECT_EQ(driver.unexpectedWindows()[0].text(),
+                      fromAnsi(a) + "\n\nの作業フォルダを準備できないため、変換できません。");
+            EXPECT_FALSE(pathExists(out));
+        } else {
+            EXPECT_TRUE(driver.unexpectedWindows().empty());
+            EXPECT_EQ(contentOf(out), std::vector<std::string>{"F a.txt=a"});
+        }
+        EXPECT_TRUE(pathExists(a));
+    }
+}
+
+// What an archive leaves in the work folder that cannot go into a new
+// archive faithfully: the archive is refused before compression with its own
+// message; nothing is written, the source stays, the work folder goes.
+TEST_F(DropFixture, WorkFolderEntriesWithoutAFaithfulFormAreRefused) {
+    struct Case {
+        const char* dll;
+        const char* name;
+        std::wstring extra;
+        const char* message;
+    };
+    const std::wstring deep = std::wstring(3, L'd') + L"\\" + std::wstring(120, L'x') + L"\\" +
+                              std::wstring(120, L'y') + L"\\" + std::wstring(60, L'z') + L".txt";
+    const Case cases[] = {
+        {"unlha32.dll", "wide.lzh", L"f:sub\\\u0100name.txt|f:\U0001F600.txt",
+         "の中にファイル名に変換できない文字を含むファイルがあるため、変換できません。"},
+        {"cab32.dll", "deep.cab", L"f:" + deep, "はパスが長すぎるため変換できません。"},
+    };
+    StandinFolder dlls({"unlha32.dll", "cab32.dll", "7-zip32.dll"});
+    writeDword("option", "Sort", 1);
+    std::vector<std::string> inputs;
+    for (const Case& c : cases) {
+        setStandinExtra(c.dll, c.extra);
+        inputs.push_back(makeArchive(source / c.name, {{"a.txt", "a"}}));
+    }
+    DialogDriver driver([&](DialogDriver& d) {
+        confirmDialog(d, {dest.path(), IDC_CONV_7Z, {IDC_CONV_AFTER_DEL}});
+        for (size_t i = 0; i < inputs.size(); ++i) d.click(d.waitFor("Veltrox.dll"), IDOK);
+    }, 120000);
+    EXPECT_EQ(drop(inputs, marker.path()), 0);
+    ASSERT_TRUE(driver.finish());
+    ASSERT_EQ(driver.seenCount(), 1 + inputs.size());
+    for (size_t i = 0; i < inputs.size(); ++i) {
+        SCOPED_TRACE(cases[i].name);
+        EXPECT_EQ(driver.seen(1 + i).text(), fromAnsi(inputs[i]) + "\n\n" + cases[i].message);
+        std::string stem(cases[i].name, strchr(cases[i].name, '.') - cases[i].name);
+        EXPECT_FALSE(pathExists(dest / (stem + ".7z")));
+        EXPECT_TRUE(pathExists(inputs[i]));
+        EXPECT_FALSE(pathExists(tempFolder() + "~" + stem));
+    }
+    for (const StandinCall& call : readStandinCommands(dlls.logPath())) EXPECT_NE(call.dll, "7-zip32.dll");
+}
+
+// With "delete after conversion", a source is recycled only when its new
+// archive reads back to the same tree; empty folders survive sorting (the
+// archive is packed without a list), a link in the work folder is never
+// followed (nothing from behind it is listed or packed) and its source stays.
+TEST_F(DropFixture, OnlyVerifiedSourcesAreRecycled) {
+    StandinFolder dlls({"unlha32.dll", "cab32.dll", "7-zip32.dll"});
+    writeDword("option", "Sort", 1);
+    ScratchFolder outside("out");
+    writeBytes(outside / "secret.txt", "secret");
+    LinkRemoval removal({tempFolder() + "~linked\\sub\\link"}, {tempFolder() + "~linked"});
+    setStandinExtra("cab32.dll", L"l:sub\\link>" + toWide(fromAnsi(outside.path())));
+    setStandinReadBack("7-zip32.dll", "drop:short.7z;change:changed.7z");
+    std::vector<std::string> inputs = {
+        makeArchive(source / "good.lzh", {{"a.txt", "a"}, {"empty\\", ""}, {"sub\\b.txt", "b"}}),
+        makeArchive(source / "short.lzh", {{"a.txt", "a"}, {"z.txt", "z"}}),
+        makeArchive(source / "changed.lzh", {{"a.txt", "abc"}}),
+        makeArchive(source / "linked.cab", {{"a.txt", "a"}, {"sub\\b.txt", "b"}}),
+    };
+    DialogDriver driver([&](DialogDriver& d) {
+        confirmDialog(d, {dest.path(), IDC_CONV_7Z, {IDC_CONV_AFTER_DEL}});
+        d.click(d.waitFor("ファイルの削除の確認"), IDYES);
+        d.click(d.waitFor("Veltrox.dll"), IDOK);
+    }, 300000);
+    EXPECT_EQ(drop(inputs, marker.path()), 0);
+    ASSERT_TRUE(driver.finish());
+    ASSERT_EQ(driver.seenCount(), 3u);
+    EXPECT_EQ(driver.seen(2).text(), "次の書庫は変換結果を確認できなかったため、ごみ箱へ移動しませんでした。\n\n" +
+                                         fromAnsi(inputs[1] + "\n" + inputs[2] + "\n" + inputs[3]));
+    for (int i = 0; i < 100 && pathExists(inputs[0]); ++i) Sleep(100);
+    EXPECT_FALSE(pathExists(inputs[0]));
+    for (size_t i = 1; i < inputs.size(); ++i) EXPECT_TRUE(pathExists(inputs[i])) << inputs[i];
+
+    StandinArchive good;
+    ASSERT_TRUE(readStandinArchive(dest / "good.7z", good));
+    std::vector<std::string> lines = describeStandinArchive(good);
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "D empty"), lines.end());
+    EXPECT_EQ(contentOf(dest / "linked.7z"), (std::vector<std::string>{"F a.txt=a", "F sub\\b.txt=b"}));
+    for (const char* name : {"short.7z", "changed.7z"}) EXPECT_TRUE(pathExists(dest / name)) << name;
+    for (const StandinCall& call : readStandinCommands(dlls.logPath())) {
+        for (const std::string& line : call.listLines) EXPECT_EQ(line.find("secret"), std::string::npos) << line;
+        bool packsGood = call.commandLine.find("good.7z") != std::string::npos && call.exportName == "SevenZip" &&
+                         call.commandLine.compare(0, 2, "a ") == 0;
+        if (packsGood) {
+            EXPECT_EQ(call.commandLine.find('@'), std::string::npos) << call.commandLine;
+        }
+    }
+    EXPECT_EQ(readBytes(outside / "secret.txt"), "secret");
+    for (const char* stem : {"good", "short", "changed"}) {
+        EXPECT_FALSE(pathExists(tempFolder() + "~" + stem)) << stem;
+        EXPECT_FALSE(pathExists(tempFolder() + "~" + stem + ".chk")) << stem;
+    }
+}
+
+// A new ZIP archive that no installed DLL can read back keeps its source.
+TEST_F(DropFixture, TargetNoDllCanReadBackKeepsTheSource) {
+    StandinFolder dlls({"unlha32.dll", "zip32j.dll", "zip32.dll"});
+    std::string a = makeArchive(source / "a.lzh", {{"a.txt", "a"}});
+    DialogDriver driver([&](DialogDriver& d) {
+        confirmDialog(d, {dest.path(), IDC_CONV_ZIP, {IDC_CONV_AFTER_DEL}});
+        d.click(d.waitFor("Veltrox.dll"), IDOK);
+    }, 120000);
     EXPECT_EQ(drop({a}, marker.path()), 0);
-    EXPECT_TRUE(driver.finish());
-    std::vector<std::string> packed = contentOf(dest / (stem + ".7z"));
-    EXPECT_NE(std::find(packed.begin(), packed.end(), "F a.txt=a"), packed.end());
-    EXPECT_FALSE(pathExists(work + "stale.txt"));
-    // The folder behind the link keeps its files. (Wine cannot delete a Unix
-    // link to a folder that is not empty, so there the link and the work
-    // folder stay; on Windows both go.)
-    EXPECT_EQ(readBytes(outside / "precious.txt"), "keep me");
-    runHostShell("rm -rf " + shellQuote(unixPath(fromAnsi(work)) + "/link") + " " + shellQuote(unixPath(fromAnsi(work))));
+    ASSERT_TRUE(driver.finish());
+    ASSERT_EQ(driver.seenCount(), 2u);
+    EXPECT_EQ(driver.seen(1).text(),
+              "次の書庫は変換結果を確認できなかったため、ごみ箱へ移動しませんでした。\n\n" + fromAnsi(a));
+    EXPECT_TRUE(pathExists(dest / "a.zip"));
+    EXPECT_TRUE(pathExists(a));
 }
 
 TEST_F(DropFixture, DllPlantedInTheWorkFolderIsNeverLoaded) {

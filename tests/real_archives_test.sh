@@ -14,11 +14,18 @@ start_drop_test "$1" real_archives_test inproc
 TEMP_DIR="$(dirname "$(find "$WORK/prefix/drive_c/users" -maxdepth 4 -type d -name Temp | head -1)/x")"
 
 # Sorting on: names in ascending order regardless of case (sub/a.txt before
-# sub/B.txt); sorting off keeps the folder's order, here byte order.
+# sub/B.txt) for a tree without empty folders; a tree with an empty folder is
+# packed as with sorting off, so that the folder survives. Sorting off keeps
+# the folder's order, here byte order.
+cp -a "$WORK/tree" "$WORK/tree-full" && rmdir "$WORK/tree-full/空フォルダ"
+(cd "$WORK/tree-full" && 7zz a -bd "$WORK/full.7z" . >/dev/null)
 mkdir -p "$WORK/sorted"
-drop_on_veltrox --dest "$(winpath "$WORK/sorted")" --format zip --sort on -- "$WORK/src/tree-7z.7z" >"$WORK/sorted.log"
-order_on="$(archive_file_order zip "$(output_of "$WORK/sorted" tree-7z)" | grep '^sub/')"
+drop_on_veltrox --dest "$(winpath "$WORK/sorted")" --format zip --sort on -- "$WORK/full.7z" "$WORK/src/tree-7z.7z" \
+  >"$WORK/sorted.log"
+order_on="$(archive_file_order zip "$(output_of "$WORK/sorted" full)" | grep '^sub/')"
 expect_eq "sorted entries" "$(printf 'sub/a.txt\nsub/B.txt')" "$order_on"
+host_extract zip "$(output_of "$WORK/sorted" tree-7z)" "$WORK/sorted-check"
+expect_same_files "sorting keeps empty folders" "$WORK/tree" "$WORK/sorted-check"
 mkdir -p "$WORK/unsorted"
 drop_on_veltrox --dest "$(winpath "$WORK/unsorted")" --format zip --sort off -- "$WORK/src/tree-7z.7z" >"$WORK/unsorted.log"
 out="$(output_of "$WORK/unsorted" tree-7z)"

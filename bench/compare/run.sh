@@ -9,6 +9,9 @@
 #   hostarc  the host-backed DLLs' host side (hostarc.sh extract + create)
 #   veltrox  a SendTo drop through the drop program on Veltrox installed in a
 #            fresh Wine prefix, host-backed archiver DLLs, dialog answered
+#   verify   the same with the sources sent to the Recycle Bin afterwards:
+#            every new archive is read back and compared before its source
+#            goes (copies of the inputs are dropped)
 #   arepack  atool's arepack
 #   bsdtar   bsdtar streaming conversion (no work folder; the other design)
 # Each runs RUNS times (default 3); medians are printed in seconds and as a
@@ -100,6 +103,12 @@ veltrox() {  # set run
     >"$WORK/veltrox-$1-$2.log"
 }
 
+verify() {  # set: the inputs were copied to $WORK/in-verify/<set> beforehand
+  rm -rf "$WORK/out/verify-$1" && mkdir -p "$WORK/out/verify-$1"
+  drop_on_veltrox --dest "$(winpath "$WORK/out/verify-$1")" --format zip --afterdel on -- \
+    "$WORK/in-verify/$1"/*.tgz >"$WORK/verify-$1.log"
+}
+
 arepack_all() {  # set
   local a stem
   rm -rf "$WORK/out/arepack-$1" && mkdir -p "$WORK/out/arepack-$1"
@@ -132,7 +141,7 @@ veltrox_parts() {
     }' "$WORK/times-$1-$2.log"
 }
 
-contenders=(plain hostarc veltrox arepack bsdtar)
+contenders=(plain hostarc veltrox verify arepack bsdtar)
 mkdir -p "$WORK/tmp"
 # Warm the caches and the wineserver once.
 plain large
@@ -141,6 +150,8 @@ for run in $(seq 1 "$RUNS"); do
     measure plain "$set" "$run" plain "$set"
     measure hostarc "$set" "$run" hostarc "$set"
     measure veltrox "$set" "$run" veltrox "$set" "$run"
+    rm -rf "$WORK/in-verify/$set" && mkdir -p "$WORK/in-verify" && cp -a "$WORK/in/$set" "$WORK/in-verify/$set"
+    measure verify "$set" "$run" verify "$set"
     measure arepack "$set" "$run" arepack_all "$set"
     measure bsdtar "$set" "$run" bsdtar_all "$set"
   done
@@ -184,4 +195,10 @@ for set in many large; do
   m1="$(median "${p1[@]}")" m3="$(median "${p3[@]}")"
   printf '%-6s %14.2f %12.2f %12.2f %12.2f %9.1f%%\n' "$set" "$(median "${p0[@]}")" "$m1" \
     "$(median "${p2[@]}")" "$m3" "$(echo "100 * $m3 / $m1" | bc -l)"
+done
+# Cost of verification: the same drop with and without the Recycle Bin step.
+for set in many large; do
+  left="$(ls "$WORK/in-verify/$set" 2>/dev/null | wc -l)"
+  printf 'verification %s: %.2f x the drop without it (%s sources left, expected 0)\n' "$set" \
+    "$(echo "${med[verify.$set]} / ${med[veltrox.$set]}" | bc -l)" "$left"
 done

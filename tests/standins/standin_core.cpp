@@ -168,7 +168,131 @@ std::string parentOf(const std::string& path) {
     return cut == std::string::npos ? std::string() : path.substr(0, cut);
 }
 
-bool extract(const Command& c, std::string& error) {
+// ---- Extra extraction behaviours (STANDIN_<KEY>_EXTRA, _READBACK) ----
+
+std::wstring wideSetting(const StandinIdentity& id, const char* what) {
+    std::wstring name = L"STANDIN_";
+    for (const char* p = id.key; *p; ++p) name += static_cast<wchar_t>(*p);
+    name += L"_";
+    for (const char* p = what; *p; ++p) name += static_cast<wchar_t>(*p);
+    DWORD n = GetEnvironmentVariableW(name.c_str(), nullptr, 0);
+    if (n == 0) return std::wstring();
+    std::wstring value(n, L'\0');
+    n = GetEnvironmentVariableW(name.c_str(), &value[0], n);
+    value.resize(n);
+    return value;
+}
+
+std::wstring wideOf(const std::string& ansi) {
+    int n = MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), -1, nullptr, 0);
+    std::wstring wide(n > 0 ? n - 1 : 0, L'\0');
+    if (n > 1) MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), -1, &wide[0], n);
+    return wide;
+}
+
+// The Unix path Wine maps a Windows path to (the last part may be missing).
+std::string unixPathOf(const std::wstring& path) {
+    typedef char*(CDECL * ToUnix)(LPCWSTR);
+    ToUnix toUnix = reinterpret_cast<ToUnix>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name"));
+    if (!toUnix) return std::string();
+    char* unix = toUnix(path.c_str());
+    if (!unix) return std::string();
+    std::string result = unix;
+    HeapFree(GetProcessHeap(), 0, unix);
+    return result;
+}
+
+// A Unix symbolic link made with the Linux system call itself, as an archiver
+// that restores links would leave it; Wine has no call of its own for it.
+long linuxSymlink(const char* target, const char* link) {
+    long result = -1;
+#if defined(__i386__)
+    __asm__ volatile("int $0x80" : "=a"(result) : "a"(83), "b"(target), "c"(link) : "memory");
+#elif defined(__x86_64__)
+    __asm__ volatile("syscall" : "=a"(result) : "a"(88), "D"(target), "S"(link) : "rcx", "r11", "memory");
+#endif
+    return result;
+}
+
+// Creates every folder of a "\\?\" path up to its last backslash.
+void makeLongFolders(const std::wstring& path) {
+    for (size_t i = 7; i < path.size(); ++i)
+        if (path[i] == L'\\') CreateDirectoryW(path.substr(0, i).c_str(), nullptr);
+}
+
+// STANDIN_<KEY>_EXTRA (UTF-16), entries separated by "|": "f:<name>" adds a
+// file holding "extra" (names and depths that the ANSI API cannot reach are
+// fine); "l:<name>><Windows path>" adds a symbolic link to that path.
+bool addExtras(const StandinIdentity& id, const std::string& dest, std::string& error) {
+    std::wstring extras = wideSetting(id, "EXTRA");
+    std::wstring base = L"\\\\?\\" + wideOf(dest);
+    size_t pos = 0;
+    while (pos < extras.size()) {
+        size_t end = extras.find(L'|', pos);
+        if (end == std::wstring::npos) end = extras.size();
+        std::wstring item = extras.substr(pos, end - pos);
+        pos = end + 1;
+        if (item.size() < 3) continue;
+        std::wstring name = item.substr(2);
+        if (item[0] == L'f') {
+            std::wstring path = base + name;
+            makeLongFolders(path);
+            HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+            if (file == INVALID_HANDLE_VALUE) { error = "cannot write an extra file"; return false; }
+            DWORD written = 0;
+            WriteFile(file, "extra", 5, &written, nullptr);
+            CloseHandle(file);
+        } else if (item[0] == L'l') {
+            size_t arrow = name.find(L'>');
+            if (arrow == std::wstring::npos) continue;
+            std::wstring linkPath = wideOf(dest) + name.substr(0, arrow);
+            makeLongFolders(L"\\\\?\\" + linkPath);
+            std::string target = unixPathOf(name.substr(arrow + 1));
+            std::string link = unixPathOf(linkPath);
+            if (target.empty() || link.empty() || linuxSymlink(target.c_str(), link.c_str()) != 0) {
+                error = "cannot make a link";
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+// STANDIN_<KEY>_READBACK: "<change|drop>:<archive file name>" separated by
+// ";". When this archive is extracted, "change" flips the first byte of its
+// first file and "drop" deletes its last file: an archive that does not hold
+// what was packed.
+void spoilExtraction(const StandinIdentity& id, const std::string& archivePath, const StandinArchive& archive,
+                     const std::string& dest) {
+    std::string spec = setting(id, "READBACK");
+    std::string archiveName = archivePath.substr(parentOf(archivePath).size() + 1);
+    size_t pos = 0;
+    while (pos < spec.size()) {
+        size_t end = spec.find(';', pos);
+        if (end == std::string::npos) end = spec.size();
+        std::string item = spec.substr(pos, end - pos);
+        pos = end + 1;
+        size_t colon = item.find(':');
+        if (colon == std::string::npos || lstrcmpiA(item.substr(colon + 1).c_str(), archiveName.c_str()) != 0) continue;
+        std::string op = item.substr(0, colon);
+        const StandinEntry* first = nullptr;
+        const StandinEntry* last = nullptr;
+        for (const StandinEntry& e : archive.entries)
+            if (!e.folder && !e.data.empty()) {
+                if (!first) first = &e;
+                last = &e;
+            }
+        if (op == "change" && first) {
+            std::string data = first->data;
+            data[0] = static_cast<char>(data[0] ^ 0x20);
+            writeWholeFile(dest + first->name, data);
+        } else if (op == "drop" && last) {
+            DeleteFileA((dest + last->name).c_str());
+        }
+    }
+}
+
+bool extract(const StandinIdentity& id, const Command& c, std::string& error) {
     if (c.arguments.empty()) { error = "no archive named"; return false; }
     std::string bytes;
     StandinArchive archive;
@@ -186,7 +310,8 @@ bool extract(const Command& c, std::string& error) {
         if (!parent.empty()) makeFolders(parent);
         if (!writeWholeFile(target, e.data)) { error = "cannot write " + target; return false; }
     }
-    return true;
+    spoilExtraction(id, fullPath(c.arguments[0]), archive, dest);
+    return addExtras(id, dest, error);
 }
 
 struct Packer {
@@ -344,7 +469,7 @@ int standinRunCommand(const StandinIdentity& id, HWND owner, LPCSTR commandLine,
         std::string error;
         bool ok = false;
         switch (command.operation) {
-        case Operation::Extract: ok = extract(command, error); break;
+        case Operation::Extract: ok = extract(id, command, error); break;
         case Operation::Compress: ok = compress(id, command, error); break;
         case Operation::SelfExtract: ok = selfExtract(id, command, error); break;
         case Operation::Unknown: error = "command not understood"; break;

@@ -80,6 +80,13 @@ void setStandinAction(const std::string& dll, const std::string& action) {
 void setStandinLoadLibrary(const std::string& dll, const std::string& name) {
     setEnv(standinKey(dll) + "_LOADLIBRARY", name);
 }
+void setStandinExtra(const std::string& dll, const std::wstring& items) {
+    std::string name = standinKey(dll) + "_EXTRA";
+    SetEnvironmentVariableW(std::wstring(name.begin(), name.end()).c_str(), items.c_str());
+}
+void setStandinReadBack(const std::string& dll, const std::string& spec) {
+    setEnv(standinKey(dll) + "_READBACK", spec);
+}
 void setZip32Record(unsigned char b56, unsigned char b57, unsigned char b58) {
     char text[32];
     std::snprintf(text, sizeof text, "%u,%u,%u", b56, b57, b58);

@@ -41,6 +41,14 @@
 //   "always"); setStandinAction(dll, "none") makes it do nothing but answer.
 // - setStandinLoadLibrary(dll, name): during each command call the DLL calls
 //   LoadLibraryA(name), logs which file was loaded (or "failed") and frees it.
+// - setStandinExtra(dll, items): after each extraction the DLL adds, per
+//   "|"-separated item, "f:<name>" a file holding "extra" (any UTF-16 name,
+//   any depth, through "\\?\" paths) or "l:<name>><Windows path>" a Unix
+//   symbolic link to that path (Linux system call; Wine lists a link to a
+//   folder as directory + reparse point).
+// - setStandinReadBack(dll, "change:a.7z;drop:b.7z"): extracting an archive
+//   of that file name flips the first byte of its first file ("change") or
+//   leaves its last file out ("drop").
 // - zip32j.dll's successful compression leaves izip32j.dll loaded (if it can
 //   be found), like the real pair.
 //
@@ -107,6 +115,8 @@ void setStandinVersion(const std::string& dll, unsigned version);
 void setStandinResult(const std::string& dll, int result);
 void setStandinAction(const std::string& dll, const std::string& action);
 void setStandinLoadLibrary(const std::string& dll, const std::string& name);
+void setStandinExtra(const std::string& dll, const std::wstring& items);
+void setStandinReadBack(const std::string& dll, const std::string& spec);
 void setZip32Record(unsigned char b56, unsigned char b57, unsigned char b58);
 void setUnrarVersion(int version);
 // Removes every STANDIN_* variable except STANDIN_LOG.

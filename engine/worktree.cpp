@@ -1,0 +1,229 @@
+#include "engine/worktree.h"
+
+#include "engine/handles.h"
+
+#include <windows.h>
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+std::wstring toWide(const char* text) {
+    int length = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
+    if (length <= 1) return std::wstring();
+    std::wstring wide(length - 1, L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text, -1, &wide[0], length);
+    return wide;
+}
+
+// The ANSI form of a name; false when some character has no exact form (no
+// best-fit look-alikes, no "?").
+bool toAnsiExactly(const wchar_t* name, std::string& ansi) {
+    BOOL usedDefault = FALSE;
+    int length = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, name, -1, nullptr, 0, nullptr, &usedDefault);
+    if (length <= 0 || usedDefault) return false;
+    ansi.assign(length - 1, '\0');
+    if (length > 1)
+        WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, name, -1, &ansi[0], length, nullptr, &usedDefault);
+    return !usedDefault;
+}
+
+bool isDots(const wchar_t* name) { return wcscmp(name, L".") == 0 || wcscmp(name, L"..") == 0; }
+
+void withBackslash(std::wstring& path) {
+    if (!path.empty() && path.back() != L'\\') path += L'\\';
+}
+
+struct Scanner {
+    std::wstring base;   // long form, with backslash
+    size_t ansiBaseLength;
+    WorkScan& scan;
+
+    void folder(const std::wstring& relative, const std::string& ansiRelative) {
+        WIN32_FIND_DATAW found;
+        FindHandle find(FindFirstFileW((base + relative + L"*").c_str(), &found));
+        if (!find) {
+            scan.unlistable = true;
+            return;
+        }
+        bool empty = true;
+        do {
+            if (isDots(found.cFileName)) continue;
+            empty = false;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+                scan.hasLinks = true;
+                continue;
+            }
+            WorkEntry entry;
+            entry.name = relative + found.cFileName;
+            if (!toAnsiExactly(found.cFileName, entry.ansiName)) scan.unconvertibleName = true;
+            entry.ansiName = ansiRelative + entry.ansiName;
+            if (ansiBaseLength + entry.ansiName.size() >= MAX_PATH) scan.tooLong = true;
+            entry.folder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+            entry.size = entry.folder ? 0 : (uint64_t(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
+            scan.entries.push_back(entry);
+            if (entry.folder) {
+                WorkEntry& added = scan.entries.back();
+                std::wstring subfolder = added.name + L"\\";
+                std::string ansiSubfolder = added.ansiName + "\\";
+                folder(subfolder, ansiSubfolder);
+            }
+        } while (FindNextFileW(find.get(), &found));
+        if (empty && !relative.empty()) scan.hasEmptyFolder = true;
+    }
+};
+
+// Removes a junction or symbolic link itself. RemoveDirectory does that on
+// Windows; where it cannot (Wine with a Unix symbolic link to a folder), the
+// link is opened as a reparse point and deleted when its handle closes.
+void removeLink(const std::wstring& path) {
+    if (RemoveDirectoryW(path.c_str()) || DeleteFileW(path.c_str())) return;
+    FileHandle link(CreateFileW(path.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING,
+                                FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_DELETE_ON_CLOSE,
+                                nullptr));
+}
+
+void removeContent(const std::wstring& base) {
+    WIN32_FIND_DATAW found;
+    FindHandle find(FindFirstFileW((base + L"*").c_str(), &found));
+    if (!find) return;
+    do {
+        if (isDots(found.cFileName)) continue;
+        std::wstring path = base + found.cFileName;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+            // Never what a link points to: an archive may carry a link to the
+            // user's own folders.
+            removeLink(path);
+        } else if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            removeContent(path + L"\\");
+            SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_ARCHIVE);
+            RemoveDirectoryW(path.c_str());
+        } else {
+            SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_ARCHIVE);
+            DeleteFileW(path.c_str());
+        }
+    } while (FindNextFileW(find.get(), &found));
+}
+
+bool exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// The path without its trailing backslash (attributes and removal of the
+// folder itself, not of its content).
+std::wstring folderItself(std::wstring path) {
+    while (path.size() > 7 && path.back() == L'\\') path.pop_back();
+    return path;
+}
+
+std::wstring folded(const std::wstring& name) {
+    std::wstring upper = name;
+    if (!upper.empty()) CharUpperBuffW(&upper[0], static_cast<DWORD>(upper.size()));
+    return upper;
+}
+
+bool sameBytes(const std::wstring& a, const std::wstring& b) {
+    FileHandle fa(CreateFileW(a.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    FileHandle fb(CreateFileW(b.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!fa || !fb) return false;
+    const DWORD BLOCK = 64 * 1024;
+    std::vector<char> bufferA(BLOCK), bufferB(BLOCK);
+    for (;;) {
+        DWORD readA = 0, readB = 0;
+        if (!ReadFile(fa.get(), bufferA.data(), BLOCK, &readA, nullptr) ||
+            !ReadFile(fb.get(), bufferB.data(), BLOCK, &readB, nullptr) || readA != readB)
+            return false;
+        if (readA == 0) return true;
+        if (memcmp(bufferA.data(), bufferB.data(), readA) != 0) return false;
+    }
+}
+
+}  // namespace
+
+std::wstring longPathOf(const char* path) {
+    std::wstring wide = toWide(path);
+    if (wide.compare(0, 4, L"\\\\?\\") == 0) return wide;
+    // The "\\?\" form takes the path as it is: make it full first.
+    DWORD needed = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    if (needed > 0) {
+        std::wstring full(needed, L'\0');
+        DWORD got = GetFullPathNameW(wide.c_str(), needed, &full[0], nullptr);
+        if (got > 0 && got < needed) {
+            full.resize(got);
+            wide = full;
+        }
+    }
+    if (wide.compare(0, 2, L"\\\\") == 0) return L"\\\\?\\UNC\\" + wide.substr(2);
+    return L"\\\\?\\" + wide;
+}
+
+bool scanWorkFolder(const char* folder, WorkScan& scan) {
+    std::wstring base = longPathOf(folder);
+    withBackslash(base);
+    DWORD attributes = GetFileAttributesW(folderItself(base).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+        scan.hasLinks = true;
+        return false;
+    }
+    size_t ansiBaseLength = strlen(folder);
+    if (ansiBaseLength && folder[ansiBaseLength - 1] != '\\') ++ansiBaseLength;
+    Scanner scanner{base, ansiBaseLength, scan};
+    scanner.folder(std::wstring(), std::string());
+    return !scan.unlistable;
+}
+
+bool prepareWorkFolder(const char* folder) {
+    std::wstring path = folderItself(longPathOf(folder));
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return true;
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+        removeLink(path);
+    } else if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+        return removeWorkTree(folder);
+    } else {
+        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_ARCHIVE);
+        DeleteFileW(path.c_str());
+    }
+    return !exists(path);
+}
+
+bool removeWorkTree(const char* folder) {
+    std::wstring path = folderItself(longPathOf(folder));
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+        removeLink(path);
+        return !exists(path);
+    }
+    removeContent(path + L"\\");
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_ARCHIVE);
+    return RemoveDirectoryW(path.c_str()) != FALSE;
+}
+
+bool sameWorkTrees(const char* expected, const char* actual) {
+    WorkScan a, b;
+    if (!scanWorkFolder(expected, a) || !scanWorkFolder(actual, b)) return false;
+    if (a.hasLinks || b.hasLinks || a.entries.size() != b.entries.size()) return false;
+    typedef std::pair<std::wstring, const WorkEntry*> Keyed;
+    auto keyed = [](const WorkScan& scan) {
+        std::vector<Keyed> keys;
+        keys.reserve(scan.entries.size());
+        for (const WorkEntry& e : scan.entries) keys.push_back(Keyed(folded(e.name), &e));
+        std::sort(keys.begin(), keys.end(), [](const Keyed& x, const Keyed& y) { return x.first < y.first; });
+        return keys;
+    };
+    std::vector<Keyed> keysA = keyed(a), keysB = keyed(b);
+    for (size_t i = 0; i < keysA.size(); ++i) {
+        const WorkEntry& x = *keysA[i].second;
+        const WorkEntry& y = *keysB[i].second;
+        if (keysA[i].first != keysB[i].first || x.folder != y.folder || x.size != y.size) return false;
+    }
+    std::wstring baseA = longPathOf(expected), baseB = longPathOf(actual);
+    withBackslash(baseA);
+    withBackslash(baseB);
+    for (size_t i = 0; i < keysA.size(); ++i) {
+        const WorkEntry& x = *keysA[i].second;
+        if (!x.folder && !sameBytes(baseA + x.name, baseB + keysB[i].second->name)) return false;
+    }
+    return true;
+}
