@@ -11,7 +11,7 @@
 #include <shellapi.h>
 #include <string>
 #include "engine/handles.h"
-#include "shell/host/class_id.h"
+#include "shell/class_id.h"
 #include "shell/host/drop_data.h"
 #include "shell/host/list_file.h"
 
@@ -55,7 +55,7 @@ void reportFailure(HWND owner) {
 // business (it reports its own problems and always answers S_OK).
 bool deliverDrop(GetClassObjectFunction getClassObject, const DropList& list) {
     ComRef<IClassFactory> factory;
-    if (FAILED(getClassObject(dropHandlerClassId, IID_IClassFactory, factory.put()))) return false;
+    if (FAILED(getClassObject(CLSID_VeltroxDropHandler, IID_IClassFactory, factory.put()))) return false;
     ComRef<IShellExtInit> init;
     if (FAILED(factory->CreateInstance(nullptr, IID_IShellExtInit, init.put()))) return false;
     ComRef<IDataObject> data;
