@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 #include "shell/com_server.h"
+#include "shell/host/drop_data.h"
 #include "support/dialog_driver.h"
 #include "support/scratch_folder.h"
 #include "support/standins.h"
@@ -42,51 +43,14 @@ void emptyFolder(const std::wstring& folder) {
     for (const std::wstring& name : filesIn(folder)) DeleteFileW((folder + name).c_str());
 }
 
-// A data object that counts its references and offers CF_HDROP only when
-// given paths.
-class TestData : public IDataObject {
-public:
-    explicit TestData(std::vector<std::wstring> paths = {}) : paths_(std::move(paths)) {}
-    ULONG refs = 1;
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-        *ppv = nullptr;
-        if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_IDataObject)) return E_NOINTERFACE;
-        *ppv = this;
-        AddRef();
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++refs; }
-    STDMETHODIMP_(ULONG) Release() override { return --refs; }   // lives on the test's stack
-    STDMETHODIMP GetData(FORMATETC* format, STGMEDIUM* medium) override {
-        if (paths_.empty() || format->cfFormat != CF_HDROP) return DV_E_FORMATETC;
-        size_t chars = 1;
-        for (const std::wstring& p : paths_) chars += p.size() + 1;
-        HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + chars * sizeof(wchar_t));
-        DROPFILES* header = static_cast<DROPFILES*>(GlobalLock(memory));
-        header->pFiles = sizeof(DROPFILES);
-        header->fWide = TRUE;
-        wchar_t* out = reinterpret_cast<wchar_t*>(header + 1);
-        for (const std::wstring& p : paths_) {
-            memcpy(out, p.c_str(), (p.size() + 1) * sizeof(wchar_t));
-            out += p.size() + 1;
-        }
-        GlobalUnlock(memory);
-        medium->tymed = TYMED_HGLOBAL;
-        medium->hGlobal = memory;
-        medium->pUnkForRelease = nullptr;
-        return S_OK;
-    }
-    STDMETHODIMP GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
-    STDMETHODIMP QueryGetData(FORMATETC* f) override { return !paths_.empty() && f->cfFormat == CF_HDROP ? S_OK : DV_E_FORMATETC; }
-    STDMETHODIMP GetCanonicalFormatEtc(FORMATETC*, FORMATETC*) override { return E_NOTIMPL; }
-    STDMETHODIMP SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
-    STDMETHODIMP EnumFormatEtc(DWORD, IEnumFORMATETC**) override { return E_NOTIMPL; }
-    STDMETHODIMP DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override { return OLE_E_ADVISENOTSUPPORTED; }
-    STDMETHODIMP DUnadvise(DWORD) override { return OLE_E_ADVISENOTSUPPORTED; }
-    STDMETHODIMP EnumDAdvise(IEnumSTATDATA**) override { return OLE_E_ADVISENOTSUPPORTED; }
-
-private:
-    std::vector<std::wstring> paths_;
+// The CF_HDROP data object of the host and droptool; whoever it was handed to
+// must have let go of it by the end of the test.
+struct TestData {
+    explicit TestData(const std::vector<std::wstring>& paths = {}) : object(createDropDataObject(paths)) {}
+    ~TestData() { EXPECT_EQ(object ? object->Release() : 0u, 0u); }
+    TestData(const TestData&) = delete;
+    TestData& operator=(const TestData&) = delete;
+    IDataObject* object;
 };
 
 IClassFactory* newFactory() {
@@ -158,7 +122,7 @@ TEST_F(Shim64Test, DropWithoutFileDataStartsNothing) {
     IDropTarget* target = query<IDropTarget>(init, IID_IDropTarget);
     TestData noFiles;
     DWORD effect = DROPEFFECT_COPY;
-    EXPECT_EQ(target->Drop(&noFiles, 0, POINTL{0, 0}, &effect), S_OK);
+    EXPECT_EQ(target->Drop(noFiles.object, 0, POINTL{0, 0}, &effect), S_OK);
     EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_COPY));
     EXPECT_EQ(target->Drop(nullptr, 0, POINTL{0, 0}, &effect), S_OK);
     target->Release();
@@ -215,15 +179,14 @@ std::vector<std::string> dropThroughShim(const std::vector<std::wstring>& paths,
     IPersistFile* persist = query<IPersistFile>(init, IID_IPersistFile);
     IDropTarget* target = query<IDropTarget>(init, IID_IDropTarget);
     DWORD effect = DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK;
-    EXPECT_EQ(init->Initialize(nullptr, &data, nullptr), S_OK);
+    EXPECT_EQ(init->Initialize(nullptr, data.object, nullptr), S_OK);
     EXPECT_EQ(persist->Load(marker.c_str(), STGM_READ), S_OK);
-    EXPECT_EQ(target->DragEnter(&data, MK_LBUTTON, POINTL{0, 0}, &effect), S_OK);
+    EXPECT_EQ(target->DragEnter(data.object, MK_LBUTTON, POINTL{0, 0}, &effect), S_OK);
     EXPECT_EQ(target->DragOver(MK_LBUTTON, POINTL{0, 0}, &effect), S_OK);
-    EXPECT_EQ(target->Drop(&data, 0, POINTL{0, 0}, &effect), S_OK);
+    EXPECT_EQ(target->Drop(data.object, 0, POINTL{0, 0}, &effect), S_OK);
     target->Release();
     persist->Release();
     init->Release();
-    EXPECT_EQ(data.refs, 1u);
 
     std::vector<std::string> lines = waitForRecord(60000);
     if (!lines.empty() && lines[0].compare(0, 4, "pid ") == 0)
@@ -237,11 +200,10 @@ void dropOnShim(const std::vector<std::wstring>& paths) {
     IShellExtInit* init = newHandler();
     IDropTarget* target = query<IDropTarget>(init, IID_IDropTarget);
     DWORD effect = DROPEFFECT_COPY;
-    EXPECT_EQ(target->Drop(&data, 0, POINTL{0, 0}, &effect), S_OK);
+    EXPECT_EQ(target->Drop(data.object, 0, POINTL{0, 0}, &effect), S_OK);
     EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_COPY));
     target->Release();
     init->Release();
-    EXPECT_EQ(data.refs, 1u);
 }
 
 TEST_F(Shim64Test, HostDeliversTheDropAsTheShellWouldAndRemovesTheList) {
@@ -516,7 +478,7 @@ TEST_F(Shim64Test, ConversionThroughTheHostMatchesADirectDrop) {
     // The 32-bit road: the converter in the process the shell drops into.
     TestData direct({toWide(fromAnsi(source))});
     DialogDriver user([&](DialogDriver& d) { answerConversion(d, d.waitFor(conversionCaption), dest); });
-    runDrop(&direct);
+    runDrop(direct.object);
     user.finish();
     std::vector<std::string> directCommands = commandLines(dlls.logPath());
     ASSERT_EQ(GetFileAttributesA(output.c_str()) != INVALID_FILE_ATTRIBUTES, true) << "no output from the direct drop";

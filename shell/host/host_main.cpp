@@ -14,6 +14,7 @@
 #include "shell/class_id.h"
 #include "shell/host/drop_data.h"
 #include "shell/host/list_file.h"
+#include "shell/module_folder.h"
 
 namespace {
 
@@ -31,20 +32,6 @@ struct ComRef {
     void** put() { return reinterpret_cast<void**>(&pointer); }
     Interface* operator->() const { return pointer; }
 };
-
-std::wstring programFolder() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        DWORD length = GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
-        if (length == 0) return std::wstring();
-        if (length < path.size()) {
-            path.resize(length);
-            size_t slash = path.find_last_of(L'\\');
-            return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
-        }
-        path.resize(path.size() * 2);
-    }
-}
 
 void reportFailure(HWND owner) {
     MessageBoxW(owner, L"Veltrox の変換処理を開始できません。", L"Veltrox.dll", MB_OK | MB_ICONERROR);
@@ -105,7 +92,7 @@ int runHost() {
     if (owner && IsWindow(owner)) SetForegroundWindow(owner);
     else owner = nullptr;
 
-    std::wstring converterPath = programFolder() + L"Veltrox.dll";
+    std::wstring converterPath = moduleFolder(nullptr) + L"Veltrox.dll";
     Module converter(LoadLibraryExW(converterPath.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
     GetClassObjectFunction getClassObject = converter ?
         reinterpret_cast<GetClassObjectFunction>(GetProcAddress(converter.get(), "DllGetClassObject")) : nullptr;
