@@ -29,6 +29,14 @@ HRESULT queryNew(Object* object, REFIID riid, void** ppv) {
     return hr;
 }
 
+// Takes one reference off `count`; the last one deletes the object.
+template <typename Object>
+ULONG releaseReference(LONG& count, Object* object) {
+    LONG left = InterlockedDecrement(&count);
+    if (left == 0) delete object;
+    return static_cast<ULONG>(left);
+}
+
 // IShellExtInit, IPersistFile and IDropTarget on one object whose identity is
 // its IShellExtInit pointer.
 template <typename Server>
@@ -57,11 +65,7 @@ public:
         return S_OK;
     }
     STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refCount_)); }
-    STDMETHODIMP_(ULONG) Release() override {
-        LONG count = InterlockedDecrement(&refCount_);
-        if (count == 0) delete this;
-        return static_cast<ULONG>(count);
-    }
+    STDMETHODIMP_(ULONG) Release() override { return releaseReference(refCount_, this); }
 
     // IShellExtInit
     STDMETHODIMP Initialize(PCIDLIST_ABSOLUTE, IDataObject* dataObject, HKEY) override {
@@ -135,11 +139,7 @@ public:
         return S_OK;
     }
     STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refCount_)); }
-    STDMETHODIMP_(ULONG) Release() override {
-        LONG count = InterlockedDecrement(&refCount_);
-        if (count == 0) delete this;
-        return static_cast<ULONG>(count);
-    }
+    STDMETHODIMP_(ULONG) Release() override { return releaseReference(refCount_, this); }
     STDMETHODIMP CreateInstance(IUnknown* outer, REFIID riid, void** ppv) override {
         if (!ppv) return E_POINTER;
         *ppv = nullptr;

@@ -5,6 +5,7 @@
 #include "engine/converter_context.h"
 #include "engine/driver.h"
 #include "engine/handles.h"
+#include "ui/dialogs.h"
 #include <string>
 #include <vector>
 
@@ -83,7 +84,7 @@ private:
 };
 
 void refuseBusy() {
-    MessageBoxA(nullptr, "変換処理の実行中です。終了してから再度実行してください。", "Veltrox.dll",
+    MessageBoxA(nullptr, "変換処理の実行中です。終了してから再度実行してください。", MESSAGE_CAPTION,
                 MB_OK | MB_ICONWARNING);
 }
 

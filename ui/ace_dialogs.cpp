@@ -10,7 +10,6 @@
 #include "ui/dialogs.h"
 #include "ui/resources/resource.h"
 
-static const char* const MESSAGE_CAPTION = "Veltrox.dll";
 
 HWND createProgressDialog(AceExtractor& extractor, HWND parent) {
     initCommonControls();

@@ -33,10 +33,6 @@ struct ComRef {
     Interface* operator->() const { return pointer; }
 };
 
-void reportFailure(HWND owner) {
-    MessageBoxW(owner, L"Veltrox の変換処理を開始できません。", L"Veltrox.dll", MB_OK | MB_ICONERROR);
-}
-
 // The shell's drop sequence on one drop handler. Returns false when the
 // handler could not be reached; what Drop itself does is the converter's
 // business (it reports its own problems and always answers S_OK).
@@ -79,7 +75,7 @@ int runHost() {
     // removed: the host may be started by hand with any file at all.
     DropList list;
     if (!readDropList(listFile, list)) {
-        reportFailure(nullptr);
+        reportHandOffFailure(nullptr);
         return hostBadList;
     }
     if (isHandOffListFile(listFile)) DeleteFileW(listFile.c_str());
@@ -97,7 +93,7 @@ int runHost() {
     GetClassObjectFunction getClassObject = converter ?
         reinterpret_cast<GetClassObjectFunction>(GetProcAddress(converter.get(), "DllGetClassObject")) : nullptr;
     if (!getClassObject || !deliverDrop(getClassObject, list)) {
-        reportFailure(owner);
+        reportHandOffFailure(owner);
         return hostNoConverter;
     }
     // Unload as the shell would once nothing of the module is alive.

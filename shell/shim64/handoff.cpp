@@ -71,5 +71,5 @@ void handOffDrop(IDataObject* dataObject, const std::wstring& markerPath) {
     bool started = !listFile.empty() && writeDropList(listFile, list) && startHost(listFile);
     if (started) return;
     if (!listFile.empty()) DeleteFileW(listFile.c_str());
-    MessageBoxW(foreground, L"Veltrox の変換処理を開始できません。", L"Veltrox.dll", MB_OK | MB_ICONERROR);
+    reportHandOffFailure(foreground);
 }
