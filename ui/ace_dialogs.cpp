@@ -127,3 +127,5 @@ INT_PTR CALLBACK passwordDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
         return FALSE;
     }
 }
+
+const AceDialogs converterAceDialogs = {createProgressDialog, updateProgress, askPassword, closeProgressDialog};
