@@ -7,8 +7,6 @@
 #include <cstring>
 #include <new>
 
-#include "ui/ace_dialogs.h"
-
 AceExtractor* currentAceExtractor = nullptr;
 char messageBuffer[ACE_MESSAGE_BUFFER_SIZE];
 
@@ -37,9 +35,9 @@ const char* formatMessage(const char* format, const char* argument) {
     return messageBuffer;
 }
 
-AceExtractor::AceExtractor(HMODULE unacev2)
+AceExtractor::AceExtractor(HMODULE unacev2, const AceDialogs& shownDialogs)
     : hUnacev2(unacev2), commentBuffer(nullptr), cancelRequested(0),
-      progressDialog(nullptr), progressBar(nullptr) {
+      progressDialog(nullptr), progressBar(nullptr), dialogs(&shownDialogs) {
     password[0] = '\0';
     fileMask[0] = '\0';
     tempDir[0] = '\0';
@@ -114,9 +112,9 @@ int AceExtractor::extractAceArchive(HWND owner, const char* archivePath, const c
 
     fileMask[0] = '*';
     fileMask[1] = '\0';
-    createProgressDialog(*this, owner);
+    dialogs->openProgress(*this, owner);
     int result = runAceExtract(archivePath, destinationFolder);
-    closeProgressDialog(*this);
+    dialogs->closeProgress(*this);
     return result;
 }
 
@@ -186,7 +184,7 @@ int WINAPI aceRequestCallback(AceCallbackData* data) {
     if (data->structureType == ACE_TYPE_ARCHIVED_FILE) {
         if (data->code == ACE_REQUEST_OVERWRITE) return ACE_CALLBACK_OK;
         if (data->code == ACE_REQUEST_PASSWORD && currentAceExtractor)
-            return askPassword(*currentAceExtractor, fileNameOf(data));
+            return currentAceExtractor->dialogs->askPassword(*currentAceExtractor, fileNameOf(data));
     }
     return ACE_CALLBACK_CANCEL;
 }
@@ -194,8 +192,9 @@ int WINAPI aceRequestCallback(AceCallbackData* data) {
 int WINAPI aceStateCallback(AceCallbackData* data) {
     if (data->structureType == ACE_TYPE_PROGRESS && data->code == ACE_STATE_PROGRESS &&
         data->operation == ACE_OPERATION_EXTRACT && data->progressData && currentAceExtractor) {
-        return updateProgress(*currentAceExtractor, fileNameOf(data),
-                              data->progressData->totalBytes, data->progressData->processedBytes);
+        return currentAceExtractor->dialogs->showProgress(*currentAceExtractor, fileNameOf(data),
+                                                          data->progressData->totalBytes,
+                                                          data->progressData->processedBytes);
     }
     return ACE_CALLBACK_OK;
 }

@@ -6,6 +6,26 @@
 // interface (ctx.hUnacev2 is loaded). True on success.
 bool extractAce(ConverterContext& ctx, const char* archivePath, const char* workFolder);
 
+class AceExtractor;
+
+// What an ACE extraction shows the user: the extractor is given one and
+// knows nothing else of dialogs.
+struct AceDialogs {
+    // Opens the progress dialog over parent; also stored in
+    // extractor.progressDialog. Null when it cannot be created.
+    HWND (*openProgress)(AceExtractor& extractor, HWND parent);
+    // Shows the file and moves the bar. 0 = go on, 2 = cancel.
+    int (*showProgress)(AceExtractor& extractor, const char* fileName, uint32_t totalBytes, uint32_t doneBytes);
+    // Asks for the password of fileName into extractor.password.
+    // 0 = entered, 2 = cancelled.
+    int (*askPassword)(AceExtractor& extractor, const char* fileName);
+    // Closes the progress dialog and reports a cancellation once.
+    void (*closeProgress)(AceExtractor& extractor);
+};
+
+// The converter's own ACE dialogs (ui/ace_dialogs).
+extern const AceDialogs converterAceDialogs;
+
 // Drives one ACE extraction: initialisation, header check, extraction with
 // the progress and password dialogs. One extractor per archive, kept as a
 // local object; the callbacks reach it through currentAceExtractor.
@@ -19,8 +39,9 @@ public:
     int32_t cancelRequested;   // 1 after the progress dialog's cancel button
     HWND progressDialog;
     HWND progressBar;
+    const AceDialogs* dialogs; // not owned
 
-    explicit AceExtractor(HMODULE unacev2);
+    explicit AceExtractor(HMODULE unacev2, const AceDialogs& shownDialogs = converterAceDialogs);
     virtual ~AceExtractor();
     AceExtractor(const AceExtractor&) = delete;
     AceExtractor& operator=(const AceExtractor&) = delete;

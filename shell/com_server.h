@@ -3,9 +3,7 @@
 // the module-wide object count that decides whether the module may unload.
 #include <windows.h>
 #include <shlobj.h>
-
-// Class identifier of the drop handler {6F3C2A81-4B7D-4E19-9A52-3D8E1C07B4F6}.
-extern const CLSID CLSID_VeltroxDropHandler;
+#include "shell/class_id.h"
 
 // Factories and drop handlers alive in this process. Changed only through
 // the Interlocked functions: several shell threads may create and release

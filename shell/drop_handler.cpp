@@ -1,90 +1,15 @@
-// The drop handler: IShellExtInit, IPersistFile and IDropTarget on one object
-// whose identity is its IShellExtInit pointer. Drop runs a whole conversion.
+// What Veltrox.dll's drop handler does on Drop: one whole conversion, one at
+// a time, with the current folder kept out of the DLL search.
 #include "shell/com_server.h"
-#include "shell/drop_handler.h"
 #include "shell/drop_data.h"
 #include "engine/converter_context.h"
 #include "engine/driver.h"
 #include "engine/handles.h"
-#include <new>
+#include "ui/dialogs.h"
 #include <string>
 #include <vector>
 
 namespace {
-
-class DropHandler : public IShellExtInit, public IPersistFile, public IDropTarget {
-public:
-    DropHandler() { InterlockedIncrement(&liveObjectCount); }
-    virtual ~DropHandler() {
-        forgetDataObject();
-        InterlockedDecrement(&liveObjectCount);
-    }
-
-    // IUnknown, shared by the three interfaces (the compiler's thunks adjust
-    // the secondary interface pointers back to the start of the object).
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-        if (!ppv) return E_POINTER;
-        *ppv = nullptr;
-        if (IsEqualIID(riid, IID_IShellExtInit) || IsEqualIID(riid, IID_IUnknown))
-            *ppv = static_cast<IShellExtInit*>(this);
-        else if (IsEqualIID(riid, IID_IPersistFile))
-            *ppv = static_cast<IPersistFile*>(this);
-        else if (IsEqualIID(riid, IID_IDropTarget))
-            *ppv = static_cast<IDropTarget*>(this);
-        else
-            return E_NOINTERFACE;
-        AddRef();
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refCount_)); }
-    STDMETHODIMP_(ULONG) Release() override {
-        LONG count = InterlockedDecrement(&refCount_);
-        if (count == 0) delete this;
-        return static_cast<ULONG>(count);
-    }
-
-    // IShellExtInit
-    STDMETHODIMP Initialize(PCIDLIST_ABSOLUTE, IDataObject* dataObject, HKEY) override {
-        forgetDataObject();
-        if (dataObject) {
-            heldDataObject_ = dataObject;
-            dataObject->AddRef();
-        }
-        return S_OK;
-    }
-
-    // IPersistFile: the marker file's path is accepted and not kept.
-    STDMETHODIMP GetClassID(CLSID*) override { return E_FAIL; }
-    STDMETHODIMP IsDirty() override { return S_FALSE; }
-    STDMETHODIMP Load(LPCOLESTR, DWORD) override { return S_OK; }
-    STDMETHODIMP Save(LPCOLESTR, BOOL) override { return E_FAIL; }
-    STDMETHODIMP SaveCompleted(LPCOLESTR) override { return E_FAIL; }
-    STDMETHODIMP GetCurFile(LPOLESTR*) override { return E_FAIL; }
-
-    // IDropTarget: every effect the source offers is accepted unchanged.
-    STDMETHODIMP DragEnter(IDataObject*, DWORD, POINTL, DWORD*) override { return S_OK; }
-    STDMETHODIMP DragOver(DWORD, POINTL, DWORD*) override { return S_OK; }
-    STDMETHODIMP DragLeave() override {
-        forgetDataObject();
-        return S_OK;
-    }
-    STDMETHODIMP Drop(IDataObject* dataObject, DWORD, POINTL, DWORD*) override {
-        runDrop(dataObject);
-        return S_OK;
-    }
-
-private:
-    void forgetDataObject() {
-        if (heldDataObject_) {
-            IDataObject* held = heldDataObject_;
-            heldDataObject_ = nullptr;
-            held->Release();
-        }
-    }
-
-    LONG refCount_ = 0;
-    IDataObject* heldDataObject_ = nullptr;
-};
 
 // Keeps the current folder out of the DLL search while a drop runs: the work
 // folder, full of extracted files, is the current folder during compression.
@@ -159,7 +84,7 @@ private:
 };
 
 void refuseBusy() {
-    MessageBoxA(nullptr, "変換処理の実行中です。終了してから再度実行してください。", "Veltrox.dll",
+    MessageBoxA(nullptr, "変換処理の実行中です。終了してから再度実行してください。", MESSAGE_CAPTION,
                 MB_OK | MB_ICONWARNING);
 }
 
@@ -170,15 +95,6 @@ void convertDrop(IDataObject* dataObject) {
 }
 
 }  // namespace
-
-HRESULT createDropHandler(REFIID riid, void** ppv) {
-    DropHandler* handler = new (std::nothrow) DropHandler;
-    if (!handler) return E_OUTOFMEMORY;
-    handler->AddRef();
-    HRESULT hr = handler->QueryInterface(riid, ppv);
-    handler->Release();
-    return hr;
-}
 
 void runDrop(IDataObject* dataObject) {
     try {

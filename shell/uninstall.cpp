@@ -4,29 +4,18 @@
 #include "shell/uninstall.h"
 #include "engine/handles.h"
 #include "engine/paths.h"
+#include "ui/send_to.h"
 #include <shellapi.h>
 #include <cstring>
 #include <string>
 
 namespace {
 
-const char MARKER_NAME[] = "書庫を変換して保存....Veltrox";
-const char SHELL_FOLDERS_KEY[] = "Software\\MicroSoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
-
 void deleteSendToMarker() {
-    RegKey key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, SHELL_FOLDERS_KEY, 0, KEY_READ, key.put()) != ERROR_SUCCESS)
-        return;
-    char sendTo[261] = {0};
-    DWORD size = 260;
-    DWORD type = 0;
-    LONG result = RegQueryValueExA(key.get(), "SendTo", nullptr, &type,
-                                   reinterpret_cast<BYTE*>(sendTo), &size);
-    key.reset();
-    if (result != ERROR_SUCCESS || sendTo[0] == '\0') return;
-    std::string marker(sendTo);
+    std::string marker = sendToFolder();
+    if (marker.empty()) return;
     addTrailingBackslash(marker);
-    marker += MARKER_NAME;
+    marker += SENDTO_MARKER_NAME;
     DeleteFileA(marker.c_str());
 }
 

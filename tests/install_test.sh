@@ -13,7 +13,12 @@
 set -u
 BUILD="$1"
 SOURCE="$2"
-CLSID='{6F3C2A81-4B7D-4E19-9A52-3D8E1C07B4F6}'
+# The class id as the code defines it; the INF must register that one.
+ID=($(tr -d '\n' <"$SOURCE/shell/class_id.h" | grep -o 'CLSID_VeltroxDropHandler = {[^;]*' | grep -o '0x[0-9a-fA-F]*'))
+[ ${#ID[@]} -eq 11 ] || { echo "FAIL: no class id in shell/class_id.h"; exit 1; }
+CLSID="$(printf '{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}' "${ID[@]}")"
+iconv -f UTF-16LE -t UTF-8 "$SOURCE/install/Veltrox.inf" | tr -d '\r' | grep -qx "ClassId=\"$CLSID\"" \
+  || { echo "FAIL: install/Veltrox.inf does not register $CLSID"; exit 1; }
 MARKER='書庫を変換して保存....Veltrox'
 UNINSTALL_KEY='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Veltrox'
 SETTINGS_KEY='HKCU\Software\Kesta\Veltrox'

@@ -7,6 +7,7 @@
 #include "engine/converter_context.h"
 #include "engine/handles.h"
 #include "shell/module.h"
+#include "ui/send_to.h"
 #include <shellapi.h>
 #include <cstdio>
 #include <cstring>
@@ -14,7 +15,6 @@
 namespace {
 
 const char NOT_INSTALLED[] = "not installed.";
-const char MARKER_FILE[] = "書庫を変換して保存....Veltrox";
 
 enum VersionSource { FILE_VERSION, ARCHIVER_VERSION, ZIP32_VERSION, UNRAR_VERSION, SFX32GUI_PRESENCE, ACE_FILE_VERSION };
 
@@ -105,19 +105,9 @@ void showComponentLines(HWND dialog) {
 // The SendTo marker file carries the user documentation; Notepad opens it
 // from the SendTo folder.
 void openReadme(HWND dialog) {
-    RegKey key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\MicroSoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", 0,
-                      KEY_READ, key.put()) != ERROR_SUCCESS)
-        return;
-    char sendTo[MAX_PATH + 1] = "";
-    DWORD size = MAX_PATH;
-    if (RegQueryValueExA(key.get(), "SendTo", nullptr, nullptr, reinterpret_cast<BYTE*>(sendTo), &size) !=
-            ERROR_SUCCESS ||
-        size > MAX_PATH)
-        return;
-    sendTo[size] = '\0';
-    if (sendTo[0] == '\0') return;
-    ShellExecuteA(dialog, "open", "notepad", MARKER_FILE, sendTo, SW_SHOWNORMAL);
+    std::string sendTo = sendToFolder();
+    if (sendTo.empty()) return;
+    ShellExecuteA(dialog, "open", "notepad", SENDTO_MARKER_NAME, sendTo.c_str(), SW_SHOWNORMAL);
 }
 
 INT_PTR CALLBACK aboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {

@@ -10,7 +10,6 @@
 #include "ui/dialogs.h"
 #include "ui/resources/resource.h"
 
-static const char* const MESSAGE_CAPTION = "Veltrox.dll";
 
 HWND createProgressDialog(AceExtractor& extractor, HWND parent) {
     initCommonControls();
@@ -128,3 +127,5 @@ INT_PTR CALLBACK passwordDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
         return FALSE;
     }
 }
+
+const AceDialogs converterAceDialogs = {createProgressDialog, updateProgress, askPassword, closeProgressDialog};

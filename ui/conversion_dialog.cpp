@@ -17,8 +17,6 @@
 
 namespace {
 
-const char OPTION[] = "option";
-const char CAPTION[] = "Veltrox.dll";
 
 struct FormatButton {
     ArchiveFormat format;
@@ -39,10 +37,6 @@ bool offersSfx(ArchiveFormat format) {
 
 void enable(HWND dialog, int id, bool on) {
     EnableWindow(GetDlgItem(dialog, id), on ? TRUE : FALSE);
-}
-
-bool isChecked(HWND dialog, int id) {
-    return IsDlgButtonChecked(dialog, id) == BST_CHECKED;
 }
 
 bool sfx32guiInstalled() {
@@ -217,7 +211,7 @@ void chooseFormat(HWND dialog, ArchiveFormat format) {
 }
 
 void showError(HWND owner, const char* text) {
-    MessageBoxA(owner, text, CAPTION, MB_OK | MB_ICONERROR);
+    MessageBoxA(owner, text, MESSAGE_CAPTION, MB_OK | MB_ICONERROR);
 }
 
 void browse(HWND dialog) {
@@ -233,7 +227,7 @@ void browse(HWND dialog) {
 }
 
 void warn(HWND owner, const char* text) {
-    MessageBoxA(owner, text, CAPTION, MB_OK | MB_ICONWARNING);
+    MessageBoxA(owner, text, MESSAGE_CAPTION, MB_OK | MB_ICONWARNING);
 }
 
 // OK: returns true when the dialog may end.
@@ -268,14 +262,14 @@ bool accept(HWND dialog) {
     if (!offersSfx(ctx.formats)) ctx.sfxMode = 0;
     if (ctx.sfxMode != 0 && ctx.formats == FMT_7Z) ctx.sfxMode = readOption("7Zip-SfxMode");
 
-    writeDword(OPTION, "fCurrent", ctx.fCurrent);
-    writeDword(OPTION, "fAfterDel", ctx.fAfterDel);
-    writeDword(OPTION, "SaveConvertType", ctx.saveConvertType);
-    writeDword(OPTION, "ConvertType", static_cast<int32_t>(ctx.formats));
-    writeDword(OPTION, "AskSameConvert", ctx.askSameConvert);
+    writeDword(OPTIONS_SUBKEY, "fCurrent", ctx.fCurrent);
+    writeDword(OPTIONS_SUBKEY, "fAfterDel", ctx.fAfterDel);
+    writeDword(OPTIONS_SUBKEY, "SaveConvertType", ctx.saveConvertType);
+    writeDword(OPTIONS_SUBKEY, "ConvertType", static_cast<int32_t>(ctx.formats));
+    writeDword(OPTIONS_SUBKEY, "AskSameConvert", ctx.askSameConvert);
 
     ctx.sameTime = isChecked(dialog, IDC_CONV_SAME_TIME) ? 1 : 0;
-    writeDword(OPTION, "SameTime", ctx.sameTime);
+    writeDword(OPTIONS_SUBKEY, "SameTime", ctx.sameTime);
 
     // fUse7ZipLib is still as it was when the dialog opened: a ZIP made by
     // 7-zip32.dll is not packed from a sorted list, whatever the box says.
@@ -283,15 +277,15 @@ bool accept(HWND dialog) {
         ctx.sort = 0;
     } else {
         ctx.sort = isChecked(dialog, IDC_CONV_SORT) ? 1 : 0;
-        writeDword(OPTION, "Sort", ctx.sort);
+        writeDword(OPTIONS_SUBKEY, "Sort", ctx.sort);
     }
 
     if (isChecked(dialog, IDC_CONV_USE_7ZIP)) ctx.fUse7ZipLib |= 3;
     else ctx.fUse7ZipLib = 0;
-    writeDword(OPTION, "fUse7ZipLib", ctx.fUse7ZipLib ? 1 : 0);
+    writeDword(OPTIONS_SUBKEY, "fUse7ZipLib", ctx.fUse7ZipLib ? 1 : 0);
 
     ctx.notConvSfx = isChecked(dialog, IDC_CONV_SKIP_SFX) ? 1 : 0;
-    writeDword(OPTION, "NotConvSfx", ctx.notConvSfx);
+    writeDword(OPTIONS_SUBKEY, "NotConvSfx", ctx.notConvSfx);
     return true;
 }
 
@@ -414,7 +408,7 @@ INT_PTR showConversionDialog(HWND owner) {
         if (!owner) break;
         owner = nullptr;
     }
-    MessageBoxA(nullptr, "Veltrox の変換処理を開始できません。", CAPTION, MB_OK | MB_ICONERROR);
+    MessageBoxA(nullptr, "Veltrox の変換処理を開始できません。", MESSAGE_CAPTION, MB_OK | MB_ICONERROR);
     return -1;
 }
 
@@ -490,11 +484,11 @@ bool confirmAndCreateFolder(const char* path, HWND owner) {
         prefix += L'\\';
         std::string folder = toAnsi(prefix);
         if (GetFileAttributesA(folder.c_str()) == INVALID_FILE_ATTRIBUTES) {
-            if (MessageBoxA(owner, "指定した変換先フォルダは存在しません。\nフォルダを作成しますか？", CAPTION,
+            if (MessageBoxA(owner, "指定した変換先フォルダは存在しません。\nフォルダを作成しますか？", MESSAGE_CAPTION,
                             MB_YESNO | MB_ICONQUESTION) != IDYES)
                 return false;
             if (!CreateDirectoryA(folder.c_str(), nullptr)) {
-                MessageBoxA(owner, "フォルダを作成できません。", CAPTION, MB_OK | MB_ICONERROR);
+                MessageBoxA(owner, "フォルダを作成できません。", MESSAGE_CAPTION, MB_OK | MB_ICONERROR);
                 return false;
             }
         }

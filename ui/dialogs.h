@@ -9,5 +9,11 @@ INT_PTR showConversionDialog(HWND owner);
 // 2 with subfolders, -1 skip folders.
 INT_PTR askFolderSearch(HWND owner);
 
+// Caption of the converter's message boxes.
+inline constexpr char MESSAGE_CAPTION[] = "Veltrox.dll";
+
+// Whether a check box or radio button of the dialog is checked.
+inline bool isChecked(HWND dialog, int id) { return IsDlgButtonChecked(dialog, id) == BST_CHECKED; }
+
 // Registers the trackbar and progress bar classes; safe to call repeatedly.
 void initCommonControls();

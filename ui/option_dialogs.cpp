@@ -10,15 +10,9 @@
 
 namespace {
 
-const char OPTION[] = "option";
-
 INT_PTR showModal(HWND owner, int templateId, DLGPROC proc) {
     initCommonControls();
     return DialogBoxParamA(moduleInstance, MAKEINTRESOURCEA(templateId), owner, proc, 0);
-}
-
-bool isChecked(HWND dialog, int id) {
-    return IsDlgButtonChecked(dialog, id) == BST_CHECKED;
 }
 
 // Cancel and the close box end every option dialog with -1 and store nothing.
@@ -55,14 +49,14 @@ INT_PTR CALLBACK lzhProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
             for (int id : LZH_METHODS) {
                 if (isChecked(dialog, id)) {
                     ctx.lhType = id;
-                    writeDword(OPTION, "lh-type", id);
+                    writeDword(OPTIONS_SUBKEY, "lh-type", id);
                     break;
                 }
             }
             for (int id : LZH_SFX_KINDS) {
                 if (isChecked(dialog, id)) {
                     ctx.lhSfxMode = id;
-                    writeDword(OPTION, "lhSFX-Mode", id);
+                    writeDword(OPTIONS_SUBKEY, "lhSFX-Mode", id);
                     break;
                 }
             }
@@ -136,7 +130,7 @@ INT_PTR CALLBACK levelProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
         if (wParam == IDOK) {
             if (known) {
                 ctx.*family.setting = sliderPosition(dialog) + family.offset;
-                writeDword(OPTION, family.valueName, ctx.*family.setting);
+                writeDword(OPTIONS_SUBKEY, family.valueName, ctx.*family.setting);
             }
             EndDialog(dialog, 0);
             return TRUE;
@@ -175,8 +169,8 @@ INT_PTR CALLBACK cabProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
             return TRUE;
         case IDOK:
             ctx.cabLevel = sliderPosition(dialog);
-            writeDword(OPTION, "Cab-Level", ctx.cabLevel);
-            writeDword(OPTION, "Cab-Mode", ctx.cabMode);
+            writeDword(OPTIONS_SUBKEY, "Cab-Level", ctx.cabLevel);
+            writeDword(OPTIONS_SUBKEY, "Cab-Mode", ctx.cabMode);
             EndDialog(dialog, 0);
             return TRUE;
         }
@@ -211,18 +205,18 @@ INT_PTR CALLBACK sevenZipProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) 
             LRESULT level = SendDlgItemMessageA(dialog, IDC_7Z_LEVEL, CB_GETCURSEL, 0, 0);
             if (level < 0) level = 1;   // the list always has a selection; never store CB_ERR
             ctx.sevenZipOptions = static_cast<uint32_t>(level);
-            writeDword(OPTION, "7Zip-Level", static_cast<int32_t>(level));
+            writeDword(OPTIONS_SUBKEY, "7Zip-Level", static_cast<int32_t>(level));
             bool header = isChecked(dialog, IDC_7Z_HEADER);
             if (header) ctx.sevenZipOptions |= 0x10000;
-            writeDword(OPTION, "7Zip-HeadComp", header ? 1 : 0);
+            writeDword(OPTIONS_SUBKEY, "7Zip-HeadComp", header ? 1 : 0);
             bool solid = isChecked(dialog, IDC_7Z_SOLID);
             if (solid) ctx.sevenZipOptions |= 0x20000;
-            writeDword(OPTION, "7Zip-SolidMode", solid ? 1 : 0);
+            writeDword(OPTIONS_SUBKEY, "7Zip-SolidMode", solid ? 1 : 0);
             int sfxKind = 2;
             if (isChecked(dialog, IDC_7Z_SFX_CONSOLE)) sfxKind = 1;
             else if (isChecked(dialog, IDC_7Z_SFX_WINDOWS)) sfxKind = 2;
             else if (isChecked(dialog, IDC_7Z_SFX_UPX)) sfxKind = 3;
-            writeDword(OPTION, "7Zip-SfxMode", sfxKind);
+            writeDword(OPTIONS_SUBKEY, "7Zip-SfxMode", sfxKind);
             EndDialog(dialog, 0);
             return TRUE;
         }

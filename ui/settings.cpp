@@ -8,7 +8,6 @@
 namespace {
 
 const char BASE_KEY[] = "Software\\Kesta\\Veltrox\\";
-const char OPTION[] = "option";
 const char FOLDER_HIST[] = "FolderHist";
 
 std::string keyPath(const char* subKey) {
@@ -76,11 +75,11 @@ const OptionRule OPTION_RULES[] = {
 int32_t readOption(const char* valueName) {
     for (const OptionRule& rule : OPTION_RULES) {
         if (strcmp(rule.name, valueName) != 0) continue;
-        int32_t value = readDword(OPTION, valueName, rule.defaultValue);
+        int32_t value = readDword(OPTIONS_SUBKEY, valueName, rule.defaultValue);
         if (value < rule.low || value > rule.high || (rule.allowed && !rule.allowed(value))) return rule.defaultValue;
         return value;
     }
-    return readDword(OPTION, valueName, 0);
+    return readDword(OPTIONS_SUBKEY, valueName, 0);
 }
 
 int32_t readDword(const char* subKey, const char* valueName, int32_t defaultValue) {

@@ -11,6 +11,9 @@ bool writeDword(const char* subKey, const char* valueName, int32_t value);
 bool readString(const char* subKey, const char* valueName, char* output, const char* defaultText);
 bool writeString(const char* subKey, const char* valueName, const char* text);
 
+// The sub-key of the converter's options.
+inline constexpr char OPTIONS_SUBKEY[] = "option";
+
 // A numeric setting of the sub-key "option" by its value name: the stored
 // number when it is one the setting can take, else the setting's default
 // (also when it is missing or unreadable).

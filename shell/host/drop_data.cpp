@@ -7,9 +7,10 @@
 namespace {
 
 // A DROPFILES block with fWide set, followed by the NUL-terminated paths and
-// an empty string.
+// an empty string. An empty list still ends in two NULs: readers step over
+// the first string before they look for the end of the list.
 HGLOBAL makeDropFiles(const std::vector<std::wstring>& paths) {
-    size_t characters = 1;
+    size_t characters = paths.empty() ? 2 : 1;
     for (const std::wstring& path : paths) characters += path.size() + 1;
     GlobalMemory memory(GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT,
                                     sizeof(DROPFILES) + characters * sizeof(wchar_t)));

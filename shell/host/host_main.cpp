@@ -11,9 +11,10 @@
 #include <shellapi.h>
 #include <string>
 #include "engine/handles.h"
-#include "shell/host/class_id.h"
+#include "shell/class_id.h"
 #include "shell/host/drop_data.h"
 #include "shell/host/list_file.h"
+#include "shell/module_folder.h"
 
 namespace {
 
@@ -32,30 +33,12 @@ struct ComRef {
     Interface* operator->() const { return pointer; }
 };
 
-std::wstring programFolder() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        DWORD length = GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
-        if (length == 0) return std::wstring();
-        if (length < path.size()) {
-            path.resize(length);
-            size_t slash = path.find_last_of(L'\\');
-            return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
-        }
-        path.resize(path.size() * 2);
-    }
-}
-
-void reportFailure(HWND owner) {
-    MessageBoxW(owner, L"Veltrox の変換処理を開始できません。", L"Veltrox.dll", MB_OK | MB_ICONERROR);
-}
-
 // The shell's drop sequence on one drop handler. Returns false when the
 // handler could not be reached; what Drop itself does is the converter's
 // business (it reports its own problems and always answers S_OK).
 bool deliverDrop(GetClassObjectFunction getClassObject, const DropList& list) {
     ComRef<IClassFactory> factory;
-    if (FAILED(getClassObject(dropHandlerClassId, IID_IClassFactory, factory.put()))) return false;
+    if (FAILED(getClassObject(CLSID_VeltroxDropHandler, IID_IClassFactory, factory.put()))) return false;
     ComRef<IShellExtInit> init;
     if (FAILED(factory->CreateInstance(nullptr, IID_IShellExtInit, init.put()))) return false;
     ComRef<IDataObject> data;
@@ -92,7 +75,7 @@ int runHost() {
     // removed: the host may be started by hand with any file at all.
     DropList list;
     if (!readDropList(listFile, list)) {
-        reportFailure(nullptr);
+        reportHandOffFailure(nullptr);
         return hostBadList;
     }
     if (isHandOffListFile(listFile)) DeleteFileW(listFile.c_str());
@@ -105,12 +88,12 @@ int runHost() {
     if (owner && IsWindow(owner)) SetForegroundWindow(owner);
     else owner = nullptr;
 
-    std::wstring converterPath = programFolder() + L"Veltrox.dll";
+    std::wstring converterPath = moduleFolder(nullptr) + L"Veltrox.dll";
     Module converter(LoadLibraryExW(converterPath.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
     GetClassObjectFunction getClassObject = converter ?
         reinterpret_cast<GetClassObjectFunction>(GetProcAddress(converter.get(), "DllGetClassObject")) : nullptr;
     if (!getClassObject || !deliverDrop(getClassObject, list)) {
-        reportFailure(owner);
+        reportHandOffFailure(owner);
         return hostNoConverter;
     }
     // Unload as the shell would once nothing of the module is alive.

@@ -151,3 +151,7 @@ bool readDropList(const std::wstring& fileName, DropList& list) {
     list.paths.assign(strings.begin() + 3, strings.end() - 1);
     return true;
 }
+
+void reportHandOffFailure(HWND owner) {
+    MessageBoxW(owner, L"Veltrox の変換処理を開始できません。", L"Veltrox.dll", MB_OK | MB_ICONERROR);
+}

@@ -29,6 +29,10 @@ bool isHandOffListFile(const std::wstring& fileName);
 bool writeDropList(const std::wstring& fileName, const DropList& list);
 bool readDropList(const std::wstring& fileName, DropList& list);
 
+// Tells the user that the conversion could not be started: the 64-bit entry
+// when the host does not start, the host when it cannot deliver the drop.
+void reportHandOffFailure(HWND owner);
+
 // Window handles are 32-bit values in both worlds; these convert between a
 // handle and the number written to the list (sign-extended on the way back).
 DWORD windowToNumber(HWND window);

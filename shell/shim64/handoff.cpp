@@ -1,6 +1,7 @@
 #include "shell/shim64/handoff.h"
 #include "shell/host/list_file.h"
 #include "engine/handles.h"
+#include "shell/module_folder.h"
 #include <shellapi.h>
 #include <vector>
 
@@ -31,20 +32,6 @@ std::vector<std::wstring> readDroppedPaths(IDataObject* dataObject) {
     }
     ReleaseStgMedium(&medium);
     return paths;
-}
-
-std::wstring moduleFolder(HINSTANCE module) {
-    std::vector<wchar_t> buffer(MAX_PATH);
-    for (;;) {
-        DWORD length = GetModuleFileNameW(module, buffer.data(), static_cast<DWORD>(buffer.size()));
-        if (length == 0) return std::wstring();
-        if (length < buffer.size()) {
-            std::wstring path(buffer.data(), length);
-            size_t slash = path.find_last_of(L'\\');
-            return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
-        }
-        buffer.resize(buffer.size() * 2);
-    }
 }
 
 // Starts the host suspended so that it may take the foreground before its
@@ -84,5 +71,5 @@ void handOffDrop(IDataObject* dataObject, const std::wstring& markerPath) {
     bool started = !listFile.empty() && writeDropList(listFile, list) && startHost(listFile);
     if (started) return;
     if (!listFile.empty()) DeleteFileW(listFile.c_str());
-    MessageBoxW(foreground, L"Veltrox の変換処理を開始できません。", L"Veltrox.dll", MB_OK | MB_ICONERROR);
+    reportHandOffFailure(foreground);
 }
