@@ -188,9 +188,15 @@ void packWorkFolder(ConverterContext& ctx, RunState& run, const char* source, co
     else if (scan.hasEmptyFolder) ctx.sort = 0;
 
     // Success means a new archive exists: a DLL that reports success without
-    // writing one must not cost the user the source.
-    if (!compressFolder(ctx, outputPath, outputPathSize, workFolder.c_str(), ctx.formats) || !isFile(outputPath))
+    // writing one must not cost the user the source. A folder with links is
+    // never handed to the archiver without its list: nothing is written then.
+    bool listRefused = false;
+    if (!compressFolder(ctx, outputPath, outputPathSize, workFolder.c_str(), ctx.formats, scan.hasLinks,
+                        &listRefused) ||
+        !isFile(outputPath)) {
+        if (listRefused) refuseWorkFolder(ctx, source);
         return;
+    }
     MessageBeep(MB_ICONASTERISK);
     if (ctx.sameTime) copyLastWriteTime(source, outputPath);
     if (!ctx.fAfterDel) return;
