@@ -25,8 +25,13 @@ const char CAPTION[] = "Veltrox.dll";
 const size_t BUILT_PATH_SIZE = 256;
 const size_t SUPPLIED_PATH_SIZE = 260;
 
+// The window in front at the drop owns the driver's messages; once it has
+// closed, a box owned by it would fail and the user would hear nothing, so
+// the box is then shown without an owner.
+HWND liveOwner(HWND owner) { return owner && IsWindow(owner) ? owner : nullptr; }
+
 int showMessage(HWND owner, const std::string& text, UINT style) {
-    return MessageBoxA(owner, text.c_str(), CAPTION, style);
+    return MessageBoxA(liveOwner(owner), text.c_str(), CAPTION, style);
 }
 
 void refuseLongPath(const ConverterContext& ctx, const char* source) {
