@@ -261,6 +261,9 @@ void packWorkFolder(ConverterContext& ctx, RunState& run, const char* source, co
 }
 
 Next convertOne(ConverterContext& ctx, RunState& run, const char* source) {
+    // The archiver DLLs and their load errors take the owner from the context
+    // too: a window that has closed is no longer handed to them.
+    ctx.ownerWindow = liveOwner(ctx.ownerWindow);
     if (ctx.notConvSfx && isExeFile(source)) return Next::nextEntry;
 
     ArchiveFormat sourceFormat = identifyFormat(source);
