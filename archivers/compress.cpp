@@ -144,11 +144,18 @@ void releaseIzip32j(const ConverterContext& ctx) {
 }  // namespace
 
 bool compressFolder(ConverterContext& ctx, char* archivePath, size_t archivePathSize,
-                    const char* workFolder, ArchiveFormat format) {
+                    const char* workFolder, ArchiveFormat format, bool listRequired, bool* listRefused) {
+    if (listRefused) *listRefused = false;
     ListFile list;
-    if (ctx.sort) list.inUse = writeListFile(ctx, workFolder, list.path);
+    if (ctx.sort || listRequired) list.inUse = writeListFile(ctx, workFolder, list.path);
 
     uint16_t yz1Version = format == FMT_YZ1 ? getArchiverVersion(ctx, FMT_YZ1) : 0;
+    // Old yz1.dll takes the folder by name and never reads a list.
+    bool listUsed = list.inUse && !(format == FMT_YZ1 && yz1Version < 20);
+    if (listRequired && !listUsed) {
+        if (listRefused) *listRefused = true;
+        return false;
+    }
     std::string command;
     if (!compressSwitches(ctx, format, list.inUse, archivePath, yz1Version, command)) return false;
     const char* exportName = commandExportName(format);

@@ -25,8 +25,13 @@ const char CAPTION[] = "Veltrox.dll";
 const size_t BUILT_PATH_SIZE = 256;
 const size_t SUPPLIED_PATH_SIZE = 260;
 
+// The window in front at the drop owns the driver's messages; once it has
+// closed, a box owned by it would fail and the user would hear nothing, so
+// the box is then shown without an owner.
+HWND liveOwner(HWND owner) { return owner && IsWindow(owner) ? owner : nullptr; }
+
 int showMessage(HWND owner, const std::string& text, UINT style) {
-    return MessageBoxA(owner, text.c_str(), CAPTION, style);
+    return MessageBoxA(liveOwner(owner), text.c_str(), CAPTION, style);
 }
 
 void refuseLongPath(const ConverterContext& ctx, const char* source) {
@@ -97,11 +102,56 @@ bool isExeFile(const char* path) {
 
 enum class Next { nextEntry, stopRun };
 
+// Removes a finished work folder on a thread of its own while the next
+// archive is extracted and packed (the removal costs about as much as the
+// extraction). One removal at a time, so folders go in order; a folder that
+// the next archive needs under the same name is waited for first, and the
+// last one before the run ends. The thread is joined on every way out.
+class BackgroundRemoval {
+public:
+    BackgroundRemoval() = default;
+    BackgroundRemoval(const BackgroundRemoval&) = delete;
+    BackgroundRemoval& operator=(const BackgroundRemoval&) = delete;
+    ~BackgroundRemoval() { wait(); }
+
+    void start(const std::string& folder) {
+        wait();
+        folder_ = folder;
+        thread_ = CreateThread(nullptr, 0, run, this, 0, nullptr);
+        // Without a thread the folder is removed here, as it always was.
+        if (!thread_) {
+            removeWorkTree(folder_.c_str());
+            folder_.clear();
+        }
+    }
+    // Waits when `folder` is the one being removed.
+    void waitFor(const std::string& folder) {
+        if (thread_ && lstrcmpiA(folder.c_str(), folder_.c_str()) == 0) wait();
+    }
+    void wait() {
+        if (!thread_) return;
+        WaitForSingleObject(thread_, INFINITE);
+        CloseHandle(thread_);
+        thread_ = nullptr;
+        folder_.clear();
+    }
+
+private:
+    static DWORD WINAPI run(LPVOID parameter) {
+        BackgroundRemoval* self = static_cast<BackgroundRemoval*>(parameter);
+        removeWorkTree(self->folder_.c_str());
+        return 0;
+    }
+    HANDLE thread_ = nullptr;
+    std::string folder_;
+};
+
 struct RunState {
     std::string tempPath;          // ends in a backslash; empty when unusable
     bool firstArchive = true;
     std::string deleteList;        // NUL-terminated paths
     std::vector<std::string> unverified;   // converted, but kept: the new archive was not confirmed
+    BackgroundRemoval removal;              // the previous archive's work folder
 };
 
 // Formats whose extraction rows can read back a new archive of `target`, in
@@ -117,10 +167,11 @@ std::vector<ArchiveFormat> readBackFormats(const ConverterContext& ctx, ArchiveF
 // Extracts the new archive into "~<stem>.chk\" with the first extraction row
 // that can be loaded and compares the result with the work folder. A source is
 // recycled only when this holds: the new archive provably carries everything.
-bool verifyOutput(ConverterContext& ctx, const RunState& run, const std::string& stem, const char* outputPath,
+bool verifyOutput(ConverterContext& ctx, RunState& run, const std::string& stem, const char* outputPath,
                   const std::string& workFolder) {
     std::string checkFolder = run.tempPath + "~" + stem + ".chk\\";
     if (checkFolder.size() + 1 > BUILT_PATH_SIZE) return false;
+    run.removal.waitFor(checkFolder);
     for (ArchiveFormat format : readBackFormats(ctx, ctx.formats)) {
         if (!loadArchiver(ctx, format, false)) continue;
         if (!prepareWorkFolder(checkFolder.c_str())) return false;
@@ -188,9 +239,15 @@ void packWorkFolder(ConverterContext& ctx, RunState& run, const char* source, co
     else if (scan.hasEmptyFolder) ctx.sort = 0;
 
     // Success means a new archive exists: a DLL that reports success without
-    // writing one must not cost the user the source.
-    if (!compressFolder(ctx, outputPath, outputPathSize, workFolder.c_str(), ctx.formats) || !isFile(outputPath))
+    // writing one must not cost the user the source. A folder with links is
+    // never handed to the archiver without its list: nothing is written then.
+    bool listRefused = false;
+    if (!compressFolder(ctx, outputPath, outputPathSize, workFolder.c_str(), ctx.formats, scan.hasLinks,
+                        &listRefused) ||
+        !isFile(outputPath)) {
+        if (listRefused) refuseWorkFolder(ctx, source);
         return;
+    }
     MessageBeep(MB_ICONASTERISK);
     if (ctx.sameTime) copyLastWriteTime(source, outputPath);
     if (!ctx.fAfterDel) return;
@@ -204,6 +261,9 @@ void packWorkFolder(ConverterContext& ctx, RunState& run, const char* source, co
 }
 
 Next convertOne(ConverterContext& ctx, RunState& run, const char* source) {
+    // The archiver DLLs and their load errors take the owner from the context
+    // too: a window that has closed is no longer handed to them.
+    ctx.ownerWindow = liveOwner(ctx.ownerWindow);
     if (ctx.notConvSfx && isExeFile(source)) return Next::nextEntry;
 
     ArchiveFormat sourceFormat = identifyFormat(source);
@@ -263,6 +323,8 @@ Next convertOne(ConverterContext& ctx, RunState& run, const char* source) {
     // A work folder left by a run that ended abnormally would make the
     // extraction fail (7-zip32.dll creates the folder itself) or mix in
     // foreign files. A link at that name is only unlinked, never entered.
+    // The previous archive's folder of the same name must be gone first.
+    run.removal.waitFor(workFolder);
     if (!prepareWorkFolder(workFolder.c_str())) {
         refuseWorkFolder(ctx, source);
         return Next::nextEntry;
@@ -270,7 +332,7 @@ Next convertOne(ConverterContext& ctx, RunState& run, const char* source) {
 
     if (extractArchive(ctx, source, workFolder.c_str(), sourceFormat))
         packWorkFolder(ctx, run, source, stem, workFolder, outputPath, sizeof outputPath);
-    removeWorkTree(workFolder.c_str());
+    run.removal.start(workFolder);
     return Next::nextEntry;
 }
 
@@ -292,6 +354,7 @@ bool convertAll(ConverterContext& ctx, const char* inputList) {
     for (const char* entry = inputList; *entry; entry += strlen(entry) + 1) {
         if (convertOne(ctx, run, entry) == Next::stopRun) break;
     }
+    run.removal.wait();
     if (!run.deleteList.empty()) {
         run.deleteList += '\0';
         moveToRecycleBin(run.deleteList.data(), run.deleteList.size());

@@ -84,9 +84,26 @@ void removeLink(const std::wstring& path) {
                                 nullptr));
 }
 
+// Lists a folder with the basic information only, fetched in large blocks
+// (no short names to look up); where the system does not offer that (before
+// Windows 7), with the plain call.
+HANDLE findFirstLean(const std::wstring& pattern, WIN32_FIND_DATAW& found) {
+    HANDLE find = FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr,
+                                   FIND_FIRST_EX_LARGE_FETCH);
+    if (find == INVALID_HANDLE_VALUE && GetLastError() == ERROR_INVALID_PARAMETER)
+        find = FindFirstFileW(pattern.c_str(), &found);
+    return find;
+}
+
+// Only a read-only entry refuses deletion; every other attribute is left
+// alone (each change is one more round trip per file).
+void clearReadOnly(const std::wstring& path, DWORD attributes) {
+    if (attributes & FILE_ATTRIBUTE_READONLY) SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
 void removeContent(const std::wstring& base) {
     WIN32_FIND_DATAW found;
-    FindHandle find(FindFirstFileW((base + L"*").c_str(), &found));
+    FindHandle find(findFirstLean(base + L"*", found));
     if (!find) return;
     do {
         if (isDots(found.cFileName)) continue;
@@ -97,10 +114,10 @@ void removeContent(const std::wstring& base) {
             removeLink(path);
         } else if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
             removeContent(path + L"\\");
-            SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_ARCHIVE);
+            clearReadOnly(path, found.dwFileAttributes);
             RemoveDirectoryW(path.c_str());
         } else {
-            SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_ARCHIVE);
+            clearReadOnly(path, found.dwFileAttributes);
             DeleteFileW(path.c_str());
         }
     } while (FindNextFileW(find.get(), &found));

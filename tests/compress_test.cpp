@@ -314,3 +314,44 @@ TEST(Compress, RoundTripKeepsEveryFileInListOrder) {
         }
     }
 }
+
+// A folder that must go through the list (it holds links the archiver's own
+// recursion would follow) is not packed at all when the list cannot be
+// written; otherwise the list is used whatever the sort setting.
+TEST(Compress, RequiredListThatCannotBeWrittenPacksNothing) {
+    StandinFolder dlls({"7-zip32.dll"});
+    TmpFolder tmp;
+    for (bool listWritable : {false, true}) {
+        SCOPED_TRACE(listWritable ? "list written" : "list cannot be written");
+        ScratchFolder work("work");
+        makeTree(work.path(), {"a.txt"});
+        // A name without a code page 932 form cannot go into the list.
+        if (!listWritable) {
+            HANDLE h = CreateFileW((toWide(fromAnsi(work.path())) + L"\u0101.txt").c_str(), GENERIC_WRITE, 0,
+                                   nullptr, CREATE_NEW, 0, nullptr);
+            ASSERT_NE(h, INVALID_HANDLE_VALUE);
+            CloseHandle(h);
+        }
+        clearStandinLog(dlls.logPath());
+        ConverterContext ctx;
+        defaults(ctx);
+        ctx.sort = 0;
+        loadArchiver(ctx, FMT_7Z, false);
+        char archive[MAX_PATH];
+        snprintf(archive, sizeof archive, "%s..\\req.7z", work.path().c_str());
+        bool refused = listWritable;
+        EXPECT_EQ(compressFolder(ctx, archive, sizeof archive, work.path().c_str(), FMT_7Z, true, &refused),
+                  listWritable);
+        unloadArchivers(ctx);
+        EXPECT_EQ(refused, !listWritable);
+        std::vector<StandinCall> calls = readStandinCommands(dlls.logPath());
+        ASSERT_EQ(calls.size(), listWritable ? 1u : 0u);
+        if (listWritable) {
+            EXPECT_NE(calls[0].commandLine.find('@'), std::string::npos) << calls[0].commandLine;
+        }
+        EXPECT_EQ(pathExists(archive), listWritable);
+        EXPECT_TRUE(tmp.empty()) << "list file left behind";
+        DeleteFileA(archive);
+        if (!listWritable) DeleteFileW((toWide(fromAnsi(work.path())) + L"\u0101.txt").c_str());
+    }
+}

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <string>
+#include "engine/converter_context.h"
 #include "engine/driver.h"
+#include "support/dialog_driver.h"
 #include "support/host.h"
 #include "support/scratch_folder.h"
 #include "support/text.h"
@@ -57,6 +59,26 @@ TEST(RemoveTree, NeverFollowsALinkToAFolderOutside) {
     EXPECT_FALSE(pathExists(work + "inner\\y.txt"));
     runHostShell("rm -f " + shellQuote(unixPath(fromAnsi(work)) + "/link") + " " +
                  shellQuote(unixPath(fromAnsi(work)) + "/inner/link2"));
+}
+
+// A message whose owner window has closed since the drop is still shown (a
+// box owned by a window that is gone would fail and say nothing).
+TEST(Driver, MessageOwnerThatHasClosedIsNotUsed) {
+    ScratchFolder scratch("own");
+    std::string text = scratch / "note.txt";
+    writeBytes(text, "just text");
+    std::string inputs = text + std::string(2, '\0');
+    HWND gone = CreateWindowA("STATIC", "gone", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(gone, nullptr);
+    DestroyWindow(gone);
+    ConverterContext ctx;
+    ctx.ownerWindow = gone;
+    DialogDriver driver([&](DialogDriver& d) { d.click(d.waitFor("Veltrox.dll"), IDOK); });
+    convertAll(ctx, inputs.c_str());
+    ASSERT_TRUE(driver.finish());
+    ASSERT_EQ(driver.seenCount(), 1u);
+    EXPECT_EQ(driver.seen(0).text(), fromAnsi(text) + "\n\nは書庫と認識できないか、または未対応の形式です。");
+    EXPECT_EQ(driver.seen(0).owner, nullptr);
 }
 
 }  // namespace

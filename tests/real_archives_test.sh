@@ -75,6 +75,21 @@ expect_true "corrupt archive: no output" test -z "$(output_of "$WORK/del/dest" b
 expect_true "temporary folder found" test -d "$TEMP_DIR"
 expect_eq "no work folder left" "" "$(find "$TEMP_DIR" -maxdepth 1 -name '*~*' 2>/dev/null)"
 
+# A tar made by tar with a path of about 300 characters: the work folder
+# cannot hold it within the Windows path limit, so the archive is refused with
+# the long-path message, nothing is written, the source is kept and nothing is
+# left in the temporary folder.
+segment="$(printf 'deep%.0s' $(seq 24))"
+mkdir -p "$WORK/deep/tree/$segment/$segment/$segment" "$WORK/deep/src" "$WORK/deep/dest"
+echo deep >"$WORK/deep/tree/$segment/$segment/$segment/file.txt"
+tar -cf "$WORK/deep/src/deep.tar" -C "$WORK/deep/tree" .
+drop_on_veltrox --dest "$(winpath "$WORK/deep/dest")" --format zip -- "$WORK/deep/src/deep.tar" >"$WORK/deep.log"
+expect_true "deep path refused with the long-path message" grep -q "はパスが長すぎるため変換できません。" \
+  "$WORK/deep.log"
+expect_eq "deep path: nothing written" "" "$(ls -A "$WORK/deep/dest")"
+expect_true "deep path: source kept" test -f "$WORK/deep/src/deep.tar"
+expect_eq "deep path: temporary folder clean" "" "$(find "$TEMP_DIR" -maxdepth 1 -name '*~*' 2>/dev/null)"
+
 # Self-extracting 7z: the module file followed by the 7z archive.
 printf 'MZ self-extractor module stand-in\n' >"$WORK/module.sfx"
 for module in 7zCon.sfx 7z.sfx 7zC.sfx; do cp "$WORK/module.sfx" "$WORK/prefix/drive_c/windows/$module"; done
