@@ -4,6 +4,7 @@
 // bare recursive FindFirstFile walk that opens every file and reads the same
 // bytes. Time per file should not grow with N.
 #include <windows.h>
+#include "bench/clock.h"
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -17,13 +18,6 @@ const size_t BINARY_SIZE = 4096;   // scanned completely: header plus one short 
 const size_t FILES_PER_FOLDER = 100;
 const size_t FOLDERS_PER_GROUP = 50;
 const size_t SCAN_BYTES = 80 + 3 * 65536;
-
-double seconds() {
-    static LARGE_INTEGER frequency = [] { LARGE_INTEGER f; QueryPerformanceFrequency(&f); return f; }();
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 void writeFile(const std::string& path, const std::string& bytes) {
     HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);

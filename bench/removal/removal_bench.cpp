@@ -12,6 +12,7 @@
 //   host     as serial and overlap, with the next tree extracted by tar on
 //            the host (as the host-backed archiver DLLs do)
 #include <windows.h>
+#include "bench/clock.h"
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -23,13 +24,6 @@
 #include "support/host.h"
 
 namespace {
-
-double seconds() {
-    static LARGE_INTEGER frequency = [] { LARGE_INTEGER f; QueryPerformanceFrequency(&f); return f; }();
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 double median(std::vector<double> values) {
     std::sort(values.begin(), values.end());

@@ -2,6 +2,7 @@
 // folders of growing size and compares it with a bare recursive
 // FindFirstFile walk of the same tree.
 #include <windows.h>
+#include "bench/clock.h"
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -13,13 +14,6 @@
 #include "support/scratch_folder.h"
 
 namespace {
-
-double seconds() {
-    static LARGE_INTEGER frequency = [] { LARGE_INTEGER f; QueryPerformanceFrequency(&f); return f; }();
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 size_t walk(const std::string& folder) {
     WIN32_FIND_DATAA entry;
