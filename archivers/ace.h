@@ -1,5 +1,5 @@
 #pragma once
-#include "engine/converter_context.h"
+#include "base/converter_context.h"
 #include "archivers/ace_interface.h"
 
 // Extracts an ACE archive into workFolder through unacev2.dll's callback

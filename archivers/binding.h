@@ -1,7 +1,7 @@
 #pragma once
 // Binding of archive formats to archiver DLLs: loading on first use, the
 // version gate on zip32j.dll, calling command exports, releasing everything.
-#include "engine/converter_context.h"
+#include "base/converter_context.h"
 #include <cstdint>
 #include <string>
 

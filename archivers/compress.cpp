@@ -4,7 +4,7 @@
 #include "archivers/command_line.h"
 #include "archivers/sfx.h"
 #include "archivers/versions.h"
-#include "engine/paths.h"
+#include "base/paths.h"
 #include "engine/worklist.h"
 
 #include <windows.h>

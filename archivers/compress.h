@@ -1,5 +1,5 @@
 #pragma once
-#include "engine/converter_context.h"
+#include "base/converter_context.h"
 #include <cstddef>
 
 // Packs the contents of workFolder into archivePath in the target format.

@@ -2,7 +2,7 @@
 
 #include "archivers/binding.h"
 #include "archivers/command_line.h"
-#include "engine/handles.h"
+#include "base/handles.h"
 
 #include <windows.h>
 #include <string>

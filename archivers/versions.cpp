@@ -3,7 +3,7 @@
 #include "archivers/versions.h"
 
 #include "archivers/binding.h"
-#include "engine/handles.h"
+#include "base/handles.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,6 +1,6 @@
 #pragma once
 // Version queries on archiver DLLs, their companions and version resources.
-#include "engine/converter_context.h"
+#include "base/converter_context.h"
 #include <cstdint>
 
 // Version export of the format's DLL (loaded through loadArchiver without

@@ -2,16 +2,16 @@
 // in the temporary folder and pack that folder again in the target format;
 // afterwards send the converted sources to the Recycle Bin in one operation.
 #include "engine/driver.h"
-#include "engine/handles.h"
+#include "base/handles.h"
 #include "engine/identify.h"
-#include "engine/paths.h"
+#include "base/paths.h"
 #include "engine/worktree.h"
 #include "archivers/binding.h"
 #include "archivers/compress.h"
 #include "archivers/extract.h"
 #include "archivers/versions.h"
 #include "ui/dialogs.h"
-#include "ui/settings.h"
+#include "base/settings.h"
 #include <shellapi.h>
 #include <cstring>
 #include <string>

@@ -1,6 +1,6 @@
 #pragma once
 // The per-archive conversion driver.
-#include "engine/converter_context.h"
+#include "base/converter_context.h"
 #include <cstddef>
 
 // Converts every archive of the input list; always reports success.

@@ -1,8 +1,8 @@
 #include "engine/gather.h"
 
-#include "engine/handles.h"
+#include "base/handles.h"
 #include "engine/identify.h"
-#include "engine/paths.h"
+#include "base/paths.h"
 #include "ui/dialogs.h"
 
 #include <cstring>

@@ -1,7 +1,7 @@
 #include "engine/worklist.h"
 
-#include "engine/handles.h"
-#include "engine/paths.h"
+#include "base/handles.h"
+#include "base/paths.h"
 #include "engine/worktree.h"
 
 #include <windows.h>

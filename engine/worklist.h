@@ -1,6 +1,6 @@
 #pragma once
 // Sorted listing of a work folder, written as the archiver's response file.
-#include "engine/converter_context.h"
+#include "base/converter_context.h"
 #include <string>
 #include <vector>
 

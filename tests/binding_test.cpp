@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 #include "archivers/binding.h"
-#include "engine/converter_context.h"
+#include "base/converter_context.h"
 #include "support/dialog_driver.h"
 #include "support/scratch_folder.h"
 #include "support/standins.h"

@@ -10,13 +10,13 @@
 #include "support/scratch_folder.h"
 #include "support/standins.h"
 #include "support/text.h"
-#include "engine/paths.h"
+#include "base/paths.h"
 #include "ui/conversion_dialog.h"
 #include "ui/dialogs.h"
-#include "ui/settings.h"
+#include "base/settings.h"
 #include "ui/resources/resource.h"
 #include "ui_context.h"
-#include "shell/module.h"
+#include "base/module.h"
 
 namespace {
 

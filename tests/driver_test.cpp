@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <string>
-#include "engine/converter_context.h"
+#include "base/converter_context.h"
 #include "engine/driver.h"
 #include "support/dialog_driver.h"
 #include "support/host.h"

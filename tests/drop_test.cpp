@@ -11,7 +11,7 @@
 #include "shell/com_server.h"
 #include "tools/droptool/drop_delivery.h"
 #include "ui/resources/resource.h"
-#include "ui/settings.h"
+#include "base/settings.h"
 #include "support/dialog_driver.h"
 #include "support/host.h"
 #include "support/scratch_folder.h"

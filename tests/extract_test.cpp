@@ -4,7 +4,7 @@
 #include <windows.h>
 #include "archivers/binding.h"
 #include "archivers/extract.h"
-#include "engine/converter_context.h"
+#include "base/converter_context.h"
 #include "support/scratch_folder.h"
 #include "support/standins.h"
 #include "support/text.h"

@@ -9,7 +9,7 @@
 #include "support/dialog_driver.h"
 #include "support/text.h"
 #include "ui/option_dialogs.h"
-#include "ui/settings.h"
+#include "base/settings.h"
 #include "ui/resources/resource.h"
 #include "ui_context.h"
 

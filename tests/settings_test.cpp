@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 #include <vector>
-#include "ui/settings.h"
+#include "base/settings.h"
 #include "ui_context.h"
 
 namespace {

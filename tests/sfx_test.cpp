@@ -5,7 +5,7 @@
 #include "archivers/binding.h"
 #include "archivers/compress.h"
 #include "archivers/sfx.h"
-#include "engine/converter_context.h"
+#include "base/converter_context.h"
 #include "support/dialog_driver.h"
 #include "support/scratch_folder.h"
 #include "support/standins.h"

@@ -4,7 +4,7 @@
 #include <windows.h>
 #include "archivers/binding.h"
 #include "archivers/versions.h"
-#include "engine/converter_context.h"
+#include "base/converter_context.h"
 #include "support/dialog_driver.h"
 #include "support/standins.h"
 

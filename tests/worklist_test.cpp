@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <set>
-#include "engine/converter_context.h"
+#include "base/converter_context.h"
 #include "engine/worklist.h"
 #include "support/host.h"
 #include "support/scratch_folder.h"

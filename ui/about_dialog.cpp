@@ -4,9 +4,9 @@
 #include "ui/dialogs.h"
 #include "ui/resources/resource.h"
 #include "archivers/versions.h"
-#include "engine/converter_context.h"
-#include "engine/handles.h"
-#include "shell/module.h"
+#include "base/converter_context.h"
+#include "base/handles.h"
+#include "base/module.h"
 #include "ui/send_to.h"
 #include <shellapi.h>
 #include <cstdio>

@@ -6,7 +6,7 @@
 #include <commctrl.h>
 
 #include "archivers/ace.h"
-#include "shell/module.h"
+#include "base/module.h"
 #include "ui/dialogs.h"
 #include "ui/resources/resource.h"
 

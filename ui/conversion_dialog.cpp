@@ -5,11 +5,11 @@
 #include "ui/dialogs.h"
 #include "ui/about_dialog.h"
 #include "ui/option_dialogs.h"
-#include "ui/settings.h"
+#include "base/settings.h"
 #include "ui/resources/resource.h"
-#include "engine/converter_context.h"
-#include "engine/paths.h"
-#include "shell/module.h"
+#include "base/converter_context.h"
+#include "base/paths.h"
+#include "base/module.h"
 #include <shlobj.h>
 #include <cstring>
 #include <string>

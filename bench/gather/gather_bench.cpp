@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <string>
 #include <vector>
-#include "engine/converter_context.h"
+#include "base/converter_context.h"
 #include "engine/gather.h"
 
 namespace {

@@ -1,5 +1,5 @@
 #include "shell/host/list_file.h"
-#include "engine/handles.h"
+#include "base/handles.h"
 #include <cwchar>
 
 namespace {

@@ -1,7 +1,7 @@
 // Registry access for the converter's settings: four routines that open and
 // close the key on every call, the settings load and the destination history.
-#include "ui/settings.h"
-#include "engine/handles.h"
+#include "base/settings.h"
+#include "base/handles.h"
 #include <cstdio>
 #include <cstring>
 

@@ -1,6 +1,6 @@
 // The converter context: constructor values, the availability probe of the
 // archiver DLLs and the release of everything the context owns.
-#include "engine/converter_context.h"
+#include "base/converter_context.h"
 
 #include "archivers/binding.h"
 #include "archivers/versions.h"
