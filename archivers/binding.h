@@ -23,6 +23,12 @@ HMODULE loadArchiver(ConverterContext& ctx, ArchiveFormat format, bool showError
 // Releases every loaded archiver DLL in table order and nulls its handle.
 void unloadArchivers(ConverterContext& ctx);
 
+// The availability probe of a context made for a drop: ORs the capability
+// bits of every archiver DLL that a load would find into ctx.formats (and the
+// 7-zip32.dll routing into fUse7ZipLib). Only tar32.dll is loaded, to ask its
+// version, and released again.
+void probeArchivers(ConverterContext& ctx);
+
 // Resolves `exportName` on `module` (at every call, never cached), clears
 // outputBuffer and calls it with ownerWindow, the command line and the
 // 32768-byte buffer. True only when the export exists and returned 0.

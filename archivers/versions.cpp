@@ -109,3 +109,6 @@ bool isNtPlatform() {
     version.dwOSVersionInfoSize = sizeof version;
     return GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT;
 }
+
+const ComponentVersions archiverComponentVersions = {getArchiverVersion, getZip32Version, getUnrarVersion,
+                                                    getFileVersionText};

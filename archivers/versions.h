@@ -1,5 +1,6 @@
 #pragma once
 // Version queries on archiver DLLs, their companions and version resources.
+#include "base/component_versions.h"
 #include "base/converter_context.h"
 #include <cstdint>
 
@@ -16,3 +17,6 @@ bool getFileVersionText(const char* fileName, char* text, size_t textSize);
 // dwFileType of the version resource (1 application, 2 DLL); 0 without one.
 DWORD getFileType(const char* fileName);
 bool isNtPlatform();
+
+// The queries above, for the About box.
+extern const ComponentVersions archiverComponentVersions;

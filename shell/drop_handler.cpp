@@ -90,6 +90,7 @@ void refuseBusy() {
 
 void convertDrop(IDataObject* dataObject) {
     ConverterContext ctx;
+    prepareDropContext(ctx);
     const char* inputs = gatherDroppedInputs(ctx, dataObject);
     if (inputs) convertAll(ctx, inputs);
 }

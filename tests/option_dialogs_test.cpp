@@ -6,6 +6,7 @@
 #include <commctrl.h>
 #include <string>
 #include <vector>
+#include "support/drop_context.h"
 #include "support/dialog_driver.h"
 #include "support/text.h"
 #include "ui/option_dialogs.h"
@@ -48,7 +49,7 @@ protected:
         prepareContext(ctx, FMT_LZH);
     }
     void TearDown() override { RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Kesta\\Veltrox"); }
-    ConverterContext ctx;
+    DropContext ctx;
 };
 
 }  // namespace

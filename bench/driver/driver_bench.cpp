@@ -83,6 +83,7 @@ int main(int argc, char** argv) {
             d.click(dialog, IDOK);
         });
         ConverterContext ctx;
+        prepareDropContext(ctx);
         convertAll(ctx, inputList.data());
         QueryPerformanceCounter(&end);
         driver.finish(false);

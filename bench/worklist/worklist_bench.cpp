@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 #include "base/converter_context.h"
+#include "engine/driver.h"
 #include "engine/worklist.h"
 #include "support/scratch_folder.h"
 
@@ -68,6 +69,7 @@ int main(int argc, char** argv) {
     char temp[MAX_PATH + 1];
     GetTempPathA(sizeof temp, temp);
     ConverterContext ctx;
+    prepareDropContext(ctx);
     printf("%10s %10s %10s %12s %12s %12s %8s %14s\n", "files", "create s", "walk s", "list s", "walk us/f",
            "list us/f", "ratio", "lstrcmpi sort s");
     for (size_t files : counts) {
