@@ -1,6 +1,7 @@
 #pragma once
 // Small owners for Win32 handles: each closes its handle exactly once.
 #include <windows.h>
+#include <cstdint>
 #include <utility>
 
 template <typename T, typename Traits>
@@ -31,39 +32,19 @@ private:
     T value_;
 };
 
-struct FileHandleTraits {
-    static HANDLE invalid() { return INVALID_HANDLE_VALUE; }
-    static void close(HANDLE h) { CloseHandle(h); }
-};
-struct KernelHandleTraits {   // handles whose failure value is null (processes, events)
-    static HANDLE invalid() { return nullptr; }
-    static void close(HANDLE h) { CloseHandle(h); }
-};
-struct FindHandleTraits {
-    static HANDLE invalid() { return INVALID_HANDLE_VALUE; }
-    static void close(HANDLE h) { FindClose(h); }
-};
-struct RegKeyTraits {
-    static HKEY invalid() { return nullptr; }
-    static void close(HKEY h) { RegCloseKey(h); }
-};
-struct ModuleTraits {
-    static HMODULE invalid() { return nullptr; }
-    static void close(HMODULE h) { FreeLibrary(h); }
-};
-struct HeapTraits {
-    static HANDLE invalid() { return nullptr; }
-    static void close(HANDLE h) { HeapDestroy(h); }
-};
-struct GlobalTraits {
-    static HGLOBAL invalid() { return nullptr; }
-    static void close(HGLOBAL h) { GlobalFree(h); }
+// A handle type's "no handle" value and the call that closes one (its result
+// is of no use to an owner letting go).
+template <typename T, intptr_t NoHandle, auto Close>
+struct HandleTraits {
+    static T invalid() { return reinterpret_cast<T>(NoHandle); }
+    static void close(T h) { Close(h); }
 };
 
-typedef UniqueResource<HANDLE, FileHandleTraits> FileHandle;
-typedef UniqueResource<HANDLE, KernelHandleTraits> KernelHandle;
-typedef UniqueResource<HANDLE, FindHandleTraits> FindHandle;
-typedef UniqueResource<HKEY, RegKeyTraits> RegKey;
-typedef UniqueResource<HMODULE, ModuleTraits> Module;
-typedef UniqueResource<HANDLE, HeapTraits> Heap;
-typedef UniqueResource<HGLOBAL, GlobalTraits> GlobalMemory;
+typedef UniqueResource<HANDLE, HandleTraits<HANDLE, -1, CloseHandle>> FileHandle;
+// Handles whose failure value is null (processes, events).
+typedef UniqueResource<HANDLE, HandleTraits<HANDLE, 0, CloseHandle>> KernelHandle;
+typedef UniqueResource<HANDLE, HandleTraits<HANDLE, -1, FindClose>> FindHandle;
+typedef UniqueResource<HKEY, HandleTraits<HKEY, 0, RegCloseKey>> RegKey;
+typedef UniqueResource<HMODULE, HandleTraits<HMODULE, 0, FreeLibrary>> Module;
+typedef UniqueResource<HANDLE, HandleTraits<HANDLE, 0, HeapDestroy>> Heap;
+typedef UniqueResource<HGLOBAL, HandleTraits<HGLOBAL, 0, GlobalFree>> GlobalMemory;
