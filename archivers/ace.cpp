@@ -2,43 +2,15 @@
 // four callbacks, check the archive's header, then extract while answering
 // the DLL's errors, questions and progress reports.
 #include "archivers/ace.h"
+#include "base/module.h"
 
 #include <cstdio>
 #include <cstring>
 #include <new>
 
 AceExtractor* currentAceExtractor = nullptr;
-char messageBuffer[ACE_MESSAGE_BUFFER_SIZE];
-
-static const char* const MESSAGE_CAPTION = "Veltrox.dll";
-
-const char* formatMessage(const char* format, const char* argument) {
-    int written = snprintf(messageBuffer, sizeof messageBuffer, format, argument ? argument : "");
-    if (written < 0) {
-        messageBuffer[0] = '\0';
-    } else if (static_cast<size_t>(written) >= sizeof messageBuffer) {
-        // Cut short: do not leave a lead byte without its trail byte.
-        size_t length = strlen(messageBuffer);
-        size_t i = 0;
-        while (i < length) {
-            if (IsDBCSLeadByte(static_cast<BYTE>(messageBuffer[i]))) {
-                if (i + 1 >= length) {
-                    messageBuffer[i] = '\0';
-                    break;
-                }
-                i += 2;
-            } else {
-                ++i;
-            }
-        }
-    }
-    return messageBuffer;
-}
-
 AceExtractor::AceExtractor(HMODULE unacev2, const AceDialogs& shownDialogs)
-    : hUnacev2(unacev2), commentBuffer(nullptr), cancelRequested(0),
-      progressDialog(nullptr), progressBar(nullptr), dialogs(&shownDialogs) {
-    password[0] = '\0';
+    : AcePromptState(), hUnacev2(unacev2), commentBuffer(nullptr), dialogs(&shownDialogs) {
     fileMask[0] = '\0';
     tempDir[0] = '\0';
     currentAceExtractor = this;
@@ -119,8 +91,8 @@ int AceExtractor::extractAceArchive(HWND owner, const char* archivePath, const c
 }
 
 bool extractAce(ConverterContext& ctx, const char* archivePath, const char* workFolder) {
-    if (!ctx.hUnacev2) return false;
-    AceExtractor extractor(ctx.hUnacev2);
+    if (!ctx.hUnacev2 || !ctx.aceDialogs) return false;
+    AceExtractor extractor(ctx.hUnacev2, *ctx.aceDialogs);
     return extractor.extractAceArchive(ctx.ownerWindow, archivePath, workFolder) == 0;
 }
 

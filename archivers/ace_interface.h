@@ -10,10 +10,7 @@
 #include <windows.h>
 #include <cstddef>
 #include <cstdint>
-
-// Answers a callback gives.
-const int ACE_CALLBACK_OK = 0;
-const int ACE_CALLBACK_CANCEL = 2;
+#include "base/ace_prompts.h"   // the answers a callback gives
 
 // Structure types of the callback argument.
 const uint32_t ACE_TYPE_GLOBAL = 0;

@@ -1,6 +1,8 @@
 // Binding of archive formats to archiver DLLs. DLLs are loaded by bare file
 // name on first use, kept in the context's module table and released together.
 #include "archivers/binding.h"
+#include "archivers/versions.h"
+#include "base/module.h"
 #include <string>
 #include <vector>
 
@@ -13,7 +15,7 @@ struct ArchiverRow {
     const char* commandExport;           // null: own interface (ACE)
 };
 
-// In module-table order, which is also the order of release.
+// In the order of the context's module fields (the order of release).
 const ArchiverRow archiverRows[] = {
     {FMT_LZH, "unlha32.dll", &ConverterContext::hUnlha32, "Unlha"},
     {FMT_UNZIP, "unzip32.dll", &ConverterContext::hUnzip32, "UnZip"},
@@ -29,6 +31,9 @@ const ArchiverRow archiverRows[] = {
     {FMT_7Z, "7-zip32.dll", &ConverterContext::h7zip32, "SevenZip"},
 };
 
+// tar32.dll newer than 0.50 handles bzip2 itself; older ones need bz2lib.dll.
+const uint16_t TAR32_BUILTIN_BZIP2 = 50;
+
 const uint16_t ZIP32J_NOT_ASKED = 1000;
 const uint16_t ZIP32J_LOWEST = 23;
 
@@ -43,7 +48,7 @@ const ArchiverRow* findRow(ArchiveFormat format) {
 
 void showBindingError(const char* text) {
     HWND owner = currentContext ? currentContext->ownerWindow : nullptr;
-    MessageBoxA(owner, text, "Veltrox.dll", MB_ICONERROR | MB_OK);
+    MessageBoxA(owner, text, MESSAGE_CAPTION, MB_ICONERROR | MB_OK);
 }
 
 void showLoadError() { showBindingError("アーカイバ DLL がロードできません。"); }
@@ -164,15 +169,7 @@ HMODULE loadArchiver(ConverterContext& ctx, ArchiveFormat format, bool showError
     return nullptr;
 }
 
-void unloadArchivers(ConverterContext& ctx) {
-    for (const ArchiverRow& row : archiverRows) {
-        HMODULE& handle = ctx.*(row.handle);
-        if (handle) {
-            FreeLibrary(handle);
-            handle = nullptr;
-        }
-    }
-}
+void unloadArchivers(ConverterContext& ctx) { releaseArchiverModules(ctx); }
 
 bool runArchiverCommand(ConverterContext& ctx, HMODULE module, const char* exportName,
                         const std::string& commandLine) {
@@ -186,4 +183,34 @@ bool runArchiverCommand(ConverterContext& ctx, HMODULE module, const char* expor
 const char* commandExportName(ArchiveFormat format) {
     const ArchiverRow* row = findRow(format);
     return row ? row->commandExport : nullptr;
+}
+
+void probeArchivers(ConverterContext& ctx) {
+    if (archiverOnLoadPath("7-zip32.dll")) ctx.formats |= FMT_7Z;
+    if (archiverOnLoadPath("unlha32.dll")) ctx.formats |= FMT_LZH;
+    if (archiverOnLoadPath("zip32.dll") && archiverOnLoadPath("zip32j.dll")) {
+        ctx.formats |= FMT_ZIP;
+    } else if (ctx.formats & FMT_7Z) {
+        ctx.formats |= FMT_ZIP;
+        ctx.fUse7ZipLib |= 2;
+    }
+    if (archiverOnLoadPath("unzip32.dll")) {
+        ctx.formats |= FMT_UNZIP;
+    } else if (ctx.formats & FMT_7Z) {
+        ctx.formats |= FMT_UNZIP;
+        ctx.fUse7ZipLib |= 1;
+    }
+    if (archiverOnLoadPath("cab32.dll")) ctx.formats |= FMT_CAB;
+    if (archiverOnLoadPath("unarj32j.dll")) ctx.formats |= FMT_ARJ;
+    if (archiverOnLoadPath("tar32.dll")) {
+        uint16_t version = getArchiverVersion(ctx, FMT_TAR);
+        ctx.formats |= FMT_TAR;
+        if (version > TAR32_BUILTIN_BZIP2) ctx.formats |= FMT_TARBZ2;
+        else if (archiverOnLoadPath("bz2lib.dll")) ctx.formats |= FMT_TARBZ2;
+        unloadArchivers(ctx);
+    }
+    if (archiverOnLoadPath("unrar.dll") && archiverOnLoadPath("unrar32.dll")) ctx.formats |= FMT_RAR;
+    if (archiverOnLoadPath("bga32.dll")) ctx.formats |= FMT_BZA | FMT_GZA;
+    if (archiverOnLoadPath("yz1.dll")) ctx.formats |= FMT_YZ1;
+    if (archiverOnLoadPath("unacev2.dll")) ctx.formats |= FMT_ACE;
 }

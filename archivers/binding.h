@@ -1,7 +1,7 @@
 #pragma once
 // Binding of archive formats to archiver DLLs: loading on first use, the
 // version gate on zip32j.dll, calling command exports, releasing everything.
-#include "engine/converter_context.h"
+#include "base/converter_context.h"
 #include <cstdint>
 #include <string>
 
@@ -22,6 +22,12 @@ HMODULE loadArchiver(ConverterContext& ctx, ArchiveFormat format, bool showError
 
 // Releases every loaded archiver DLL in table order and nulls its handle.
 void unloadArchivers(ConverterContext& ctx);
+
+// The availability probe of a context made for a drop: ORs the capability
+// bits of every archiver DLL that a load would find into ctx.formats (and the
+// 7-zip32.dll routing into fUse7ZipLib). Only tar32.dll is loaded, to ask its
+// version, and released again.
+void probeArchivers(ConverterContext& ctx);
 
 // Resolves `exportName` on `module` (at every call, never cached), clears
 // outputBuffer and calls it with ownerWindow, the command line and the

@@ -1,6 +1,6 @@
 #include "archivers/command_line.h"
 
-#include "engine/paths.h"
+#include "base/paths.h"
 
 #include <windows.h>
 #include <cstdio>

@@ -1,7 +1,7 @@
 #pragma once
 // Helpers shared by the extraction, compression and self-extractor command
 // composition: the module that serves a format, export checks, file tests.
-#include "engine/converter_context.h"
+#include "base/converter_context.h"
 #include <string>
 
 // The loaded module of the DLL serving `format` (the context's handle field),

@@ -4,26 +4,13 @@
 #include "archivers/command_line.h"
 #include "archivers/sfx.h"
 #include "archivers/versions.h"
-#include "engine/paths.h"
-#include "engine/worklist.h"
+#include "base/paths.h"
 
 #include <windows.h>
 #include <cstring>
 #include <string>
 
 namespace {
-
-// The response file of one compression: deleted when the call is over, on
-// every way out of compressFolder.
-struct ListFile {
-    char path[MAX_PATH] = "";
-    bool inUse = false;
-    void remove() {
-        if (inUse) DeleteFileA(path);
-        inUse = false;
-    }
-    ~ListFile() { remove(); }
-};
 
 // Current directory of the process, put back when the scope ends.
 struct CurrentDirectory {
@@ -144,20 +131,20 @@ void releaseIzip32j(const ConverterContext& ctx) {
 }  // namespace
 
 bool compressFolder(ConverterContext& ctx, char* archivePath, size_t archivePathSize,
-                    const char* workFolder, ArchiveFormat format, bool listRequired, bool* listRefused) {
+                    const char* workFolder, ArchiveFormat format, const char* listPath, bool listRequired,
+                    bool* listRefused) {
     if (listRefused) *listRefused = false;
-    ListFile list;
-    if (ctx.sort || listRequired) list.inUse = writeListFile(ctx, workFolder, list.path);
+    bool withList = listPath && listPath[0];
 
     uint16_t yz1Version = format == FMT_YZ1 ? getArchiverVersion(ctx, FMT_YZ1) : 0;
     // Old yz1.dll takes the folder by name and never reads a list.
-    bool listUsed = list.inUse && !(format == FMT_YZ1 && yz1Version < 20);
+    bool listUsed = withList && !(format == FMT_YZ1 && yz1Version < 20);
     if (listRequired && !listUsed) {
         if (listRefused) *listRefused = true;
         return false;
     }
     std::string command;
-    if (!compressSwitches(ctx, format, list.inUse, archivePath, yz1Version, command)) return false;
+    if (!compressSwitches(ctx, format, withList, archivePath, yz1Version, command)) return false;
     const char* exportName = commandExportName(format);
     HMODULE module = archiverModule(ctx, format);
     if (!hasExport(module, exportName)) return false;
@@ -177,9 +164,9 @@ bool compressFolder(ConverterContext& ctx, char* archivePath, size_t archivePath
         appendQuoted(command, tempFolder);
         appendQuoted(command, std::string(workFolder + tempFolder.size(), workLength - tempFolder.size() - 1));
         callDirectory = tempFolder;
-    } else if (list.inUse) {
+    } else if (withList) {
         appendQuoted(command, workFolder);
-        appendQuoted(command, std::string("@") + list.path);
+        appendQuoted(command, std::string("@") + listPath);
         callDirectory = workFolder;
     } else {
         appendQuoted(command, workFolder);
@@ -192,7 +179,6 @@ bool compressFolder(ConverterContext& ctx, char* archivePath, size_t archivePath
     if (!SetCurrentDirectoryA(callDirectory.c_str())) return false;
     bool succeeded = runArchiverCommand(ctx, module, exportName, command);
     savedDirectory.restore();
-    list.remove();
     releaseIzip32j(ctx);
     if (!succeeded) return false;
 

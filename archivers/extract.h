@@ -1,5 +1,5 @@
 #pragma once
-#include "engine/converter_context.h"
+#include "base/converter_context.h"
 
 // Extracts the whole archive into workFolder (ends in a backslash) with the
 // command line of its archiver DLL; ACE goes through extractAce.

@@ -2,7 +2,8 @@
 
 #include "archivers/binding.h"
 #include "archivers/command_line.h"
-#include "engine/handles.h"
+#include "base/handles.h"
+#include "base/module.h"
 
 #include <windows.h>
 #include <string>
@@ -21,7 +22,7 @@ const char* lzhSfxSwitch(int lhSfxMode) {
 }
 
 void showSfxError(const char* text) {
-    MessageBoxA(nullptr, text, "Veltrox.dll", MB_OK | MB_ICONERROR);
+    MessageBoxA(nullptr, text, MESSAGE_CAPTION, MB_OK | MB_ICONERROR);
 }
 
 // zip32j.dll makes self-extracting archives from version 0.24 on; the

@@ -1,5 +1,5 @@
 #pragma once
-#include "engine/converter_context.h"
+#include "base/converter_context.h"
 #include <windows.h>
 
 // Turns the plain archive just written into a self-extracting executable.

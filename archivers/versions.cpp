@@ -3,7 +3,7 @@
 #include "archivers/versions.h"
 
 #include "archivers/binding.h"
-#include "engine/handles.h"
+#include "base/handles.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -109,3 +109,6 @@ bool isNtPlatform() {
     version.dwOSVersionInfoSize = sizeof version;
     return GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT;
 }
+
+const ComponentVersions archiverComponentVersions = {getArchiverVersion, getZip32Version, getUnrarVersion,
+                                                    getFileVersionText};

@@ -1,6 +1,7 @@
 #pragma once
 // Version queries on archiver DLLs, their companions and version resources.
-#include "engine/converter_context.h"
+#include "base/component_versions.h"
+#include "base/converter_context.h"
 #include <cstdint>
 
 // Version export of the format's DLL (loaded through loadArchiver without
@@ -16,3 +17,6 @@ bool getFileVersionText(const char* fileName, char* text, size_t textSize);
 // dwFileType of the version resource (1 application, 2 DLL); 0 without one.
 DWORD getFileType(const char* fileName);
 bool isNtPlatform();
+
+// The queries above, for the About box.
+extern const ComponentVersions archiverComponentVersions;

@@ -2,16 +2,18 @@
 // in the temporary folder and pack that folder again in the target format;
 // afterwards send the converted sources to the Recycle Bin in one operation.
 #include "engine/driver.h"
-#include "engine/handles.h"
+#include "base/handles.h"
 #include "engine/identify.h"
-#include "engine/paths.h"
+#include "base/paths.h"
+#include "engine/worklist.h"
 #include "engine/worktree.h"
 #include "archivers/binding.h"
-#include "archivers/compress.h"
 #include "archivers/extract.h"
 #include "archivers/versions.h"
+#include "base/module.h"
+#include "base/settings.h"
+#include "ui/ace_dialogs.h"
 #include "ui/dialogs.h"
-#include "ui/settings.h"
 #include <shellapi.h>
 #include <cstring>
 #include <string>
@@ -19,7 +21,6 @@
 
 namespace {
 
-const char CAPTION[] = "Veltrox.dll";
 // Paths the driver builds (stem, work folder, output) must fit this many
 // bytes with their terminator; paths the shell supplies 260.
 const size_t BUILT_PATH_SIZE = 256;
@@ -31,7 +32,7 @@ const size_t SUPPLIED_PATH_SIZE = 260;
 HWND liveOwner(HWND owner) { return owner && IsWindow(owner) ? owner : nullptr; }
 
 int showMessage(HWND owner, const std::string& text, UINT style) {
-    return MessageBoxA(liveOwner(owner), text.c_str(), CAPTION, style);
+    return MessageBoxA(liveOwner(owner), text.c_str(), MESSAGE_CAPTION, style);
 }
 
 void refuseLongPath(const ConverterContext& ctx, const char* source) {
@@ -242,8 +243,8 @@ void packWorkFolder(ConverterContext& ctx, RunState& run, const char* source, co
     // writing one must not cost the user the source. A folder with links is
     // never handed to the archiver without its list: nothing is written then.
     bool listRefused = false;
-    if (!compressFolder(ctx, outputPath, outputPathSize, workFolder.c_str(), ctx.formats, scan.hasLinks,
-                        &listRefused) ||
+    if (!packFolder(ctx, outputPath, outputPathSize, workFolder.c_str(), ctx.formats, scan.hasLinks,
+                    &listRefused, &scan) ||
         !isFile(outputPath)) {
         if (listRefused) refuseWorkFolder(ctx, source);
         return;
@@ -287,7 +288,7 @@ Next convertOne(ConverterContext& ctx, RunState& run, const char* source) {
             return Next::nextEntry;
         }
         if (foreground && !IsWindow(foreground)) foreground = GetDesktopWindow();
-        if (showConversionDialog(foreground) == -1) return Next::stopRun;
+        if (showConversionDialog(foreground, archiverComponentVersions) == -1) return Next::stopRun;
         run.firstArchive = false;
     }
 
@@ -346,6 +347,11 @@ std::string temporaryFolder() {
 }
 
 }  // namespace
+
+void prepareDropContext(ConverterContext& ctx) {
+    probeArchivers(ctx);
+    ctx.aceDialogs = &converterAceDialogs;
+}
 
 bool convertAll(ConverterContext& ctx, const char* inputList) {
     loadSettings(ctx);

@@ -1,7 +1,11 @@
 #pragma once
 // The per-archive conversion driver.
-#include "engine/converter_context.h"
+#include "base/converter_context.h"
 #include <cstddef>
+
+// Makes a new context ready for a drop: the availability probe of the
+// archiver DLLs, and the converter's dialogs for ACE extraction.
+void prepareDropContext(ConverterContext& ctx);
 
 // Converts every archive of the input list; always reports success.
 bool convertAll(ConverterContext& ctx, const char* inputList);

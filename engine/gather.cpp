@@ -1,15 +1,14 @@
 #include "engine/gather.h"
 
-#include "engine/handles.h"
+#include "base/handles.h"
 #include "engine/identify.h"
-#include "engine/paths.h"
+#include "base/paths.h"
 #include "ui/dialogs.h"
 
 #include <cstring>
 
 namespace {
 
-const char CAPTION[] = "Veltrox.dll";
 const size_t PATH_BUFFER = 260;   // ANSI paths are used with 260-byte buffers
 const SIZE_T LIST_HEAP_INITIAL = 0x8000;
 
@@ -47,7 +46,7 @@ void refuseName(HWND owner, const std::wstring& name, NameProblem problem) {
     std::wstring text = wideFromCodePage(932, problem == NameProblem::notAnsi ? NOT_ANSI_TEMPLATE
                                                                               : TOO_LONG_TEMPLATE);
     text.replace(text.find(L"%s"), 2, name);
-    MessageBoxW(owner, text.c_str(), L"Veltrox.dll", MB_OK | MB_ICONWARNING);
+    MessageBoxW(owner, text.c_str(), MESSAGE_CAPTION_W, MB_OK | MB_ICONWARNING);
 }
 
 // Whether a folder entry that cannot be handled looks like something the user
@@ -103,7 +102,7 @@ bool appendInput(ConverterContext& ctx, InputList& list, const char* path) {
 
 bool archiversAvailable(const ConverterContext& ctx) {
     if (ctx.formats != 0) return true;
-    MessageBoxA(nullptr, "アーカイバDLLが見つかりません。", CAPTION, MB_OK | MB_ICONERROR);
+    MessageBoxA(nullptr, "アーカイバDLLが見つかりません。", MESSAGE_CAPTION, MB_OK | MB_ICONERROR);
     return false;
 }
 
@@ -138,7 +137,7 @@ const char* gatherInputs(ConverterContext& ctx, const std::vector<DroppedItem>& 
     }
 
     if (list.used == 0) {
-        MessageBoxA(list.owner, "書庫ファイルが見つかりませんでした。", CAPTION, MB_OK | MB_ICONERROR);
+        MessageBoxA(list.owner, "書庫ファイルが見つかりませんでした。", MESSAGE_CAPTION, MB_OK | MB_ICONERROR);
         return nullptr;
     }
     return list.block;

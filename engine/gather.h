@@ -1,6 +1,6 @@
 #pragma once
 // Turning the dropped paths into the list of input archives.
-#include "engine/converter_context.h"
+#include "base/converter_context.h"
 #include <string>
 #include <vector>
 

@@ -1,8 +1,8 @@
 #include "engine/identify.h"
 
 #include "archivers/versions.h"
-#include "engine/handles.h"
-#include "engine/paths.h"
+#include "base/handles.h"
+#include "base/paths.h"
 
 #include <cstring>
 #include <string>

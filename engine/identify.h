@@ -1,6 +1,6 @@
 #pragma once
 // Recognising archive formats by extension and signature; naming outputs.
-#include "engine/converter_context.h"
+#include "base/converter_context.h"
 #include <cstddef>
 
 // Format of the file at `path` (full ANSI path), or FORMAT_UNKNOWN. May read

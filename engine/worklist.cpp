@@ -1,7 +1,9 @@
 #include "engine/worklist.h"
 
-#include "engine/handles.h"
-#include "engine/paths.h"
+#include "archivers/compress.h"
+
+#include "base/handles.h"
+#include "base/paths.h"
 #include "engine/worktree.h"
 
 #include <windows.h>
@@ -126,14 +128,15 @@ size_t collectFiles(ConverterContext&, const std::string& folder, size_t baseLen
     return table.size();
 }
 
-bool writeListFile(ConverterContext&, const char* workFolder, char* listPath) {
+bool writeListFile(ConverterContext&, const char* workFolder, char* listPath, const WorkScan* givenScan) {
     listPath[0] = '\0';
     std::string folder = workFolder;
     addTrailingBackslash(folder);
     // The table grows as needed: a work folder may hold any number of files.
     std::vector<std::string> names;
-    WorkScan scan;
-    scanWorkFolder(folder.c_str(), scan);
+    WorkScan ownScan;
+    if (!givenScan) scanWorkFolder(folder.c_str(), ownScan);
+    const WorkScan& scan = givenScan ? *givenScan : ownScan;
     // A name the list cannot carry would silently leave a file out; without
     // a list the archiver takes the whole folder instead.
     if (scan.unconvertibleName || scan.tooLong || scan.unlistable) return false;
@@ -176,4 +179,14 @@ bool writeListFile(ConverterContext&, const char* workFolder, char* listPath) {
         return false;
     }
     return true;
+}
+
+bool packFolder(ConverterContext& ctx, char* archivePath, size_t archivePathSize, const char* workFolder,
+                ArchiveFormat format, bool listRequired, bool* listRefused, const WorkScan* scan) {
+    char listPath[MAX_PATH] = "";
+    bool listWritten = (ctx.sort || listRequired) && writeListFile(ctx, workFolder, listPath, scan);
+    bool packed = compressFolder(ctx, archivePath, archivePathSize, workFolder, format,
+                                 listWritten ? listPath : nullptr, listRequired, listRefused);
+    if (listWritten) DeleteFileA(listPath);
+    return packed;
 }

@@ -1,14 +1,28 @@
 #pragma once
-// Sorted listing of a work folder, written as the archiver's response file.
-#include "engine/converter_context.h"
+// Sorted listing of a work folder, written as the archiver's response file,
+// and the packing of a work folder through it.
+#include "base/converter_context.h"
+#include <cstddef>
 #include <string>
 #include <vector>
+
+struct WorkScan;
 
 // Writes "name" CR LF per file below workFolder, sorted by compareNames, into
 // a new temporary file (prefix "~veltrx") and stores its full path in
 // listPath (260 bytes). Links are never entered. False when no file was
-// written, also when a name has no ANSI form or a path does not fit.
-bool writeListFile(ConverterContext& ctx, const char* workFolder, char* listPath);
+// written, also when a name has no ANSI form or a path does not fit. `scan`,
+// when given, is the folder's listing already made (scanWorkFolder), so the
+// folder is not walked again.
+bool writeListFile(ConverterContext& ctx, const char* workFolder, char* listPath,
+                   const WorkScan* scan = nullptr);
+
+// compressFolder with the response file: written when ctx.sort or
+// listRequired is set (from `scan` when given) and deleted again when the
+// packing is over.
+bool packFolder(ConverterContext& ctx, char* archivePath, size_t archivePathSize, const char* workFolder,
+                ArchiveFormat format, bool listRequired = false, bool* listRefused = nullptr,
+                const WorkScan* scan = nullptr);
 
 // Appends the names of all files below `folder` (links not entered),
 // relative to the first baseLength bytes, to `table`; returns the new count.

@@ -1,6 +1,6 @@
 #include "engine/worktree.h"
 
-#include "engine/handles.h"
+#include "base/handles.h"
 
 #include <windows.h>
 #include <algorithm>

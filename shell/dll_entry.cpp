@@ -1,7 +1,7 @@
 // Entry points of Veltrox.dll.
 #include <windows.h>
 #include "shell/com_server.h"
-#include "shell/module.h"
+#include "base/module.h"
 #include "shell/uninstall.h"
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {

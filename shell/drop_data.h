@@ -3,7 +3,7 @@
 #include <windows.h>
 #include <objidl.h>
 #include <vector>
-#include "engine/converter_context.h"
+#include "base/converter_context.h"
 #include "engine/gather.h"
 
 // The CF_HDROP items of `data` in drop order, read as UTF-16 names; empty

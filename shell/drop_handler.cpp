@@ -2,9 +2,9 @@
 // a time, with the current folder kept out of the DLL search.
 #include "shell/com_server.h"
 #include "shell/drop_data.h"
-#include "engine/converter_context.h"
+#include "base/converter_context.h"
 #include "engine/driver.h"
-#include "engine/handles.h"
+#include "base/handles.h"
 #include "ui/dialogs.h"
 #include <string>
 #include <vector>
@@ -90,6 +90,7 @@ void refuseBusy() {
 
 void convertDrop(IDataObject* dataObject) {
     ConverterContext ctx;
+    prepareDropContext(ctx);
     const char* inputs = gatherDroppedInputs(ctx, dataObject);
     if (inputs) convertAll(ctx, inputs);
 }

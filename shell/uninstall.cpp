@@ -2,8 +2,8 @@
 // DefaultUninstall section in a process of its own, run by the system's own
 // word size (so that 64-bit Windows removes its 64-bit registration too).
 #include "shell/uninstall.h"
-#include "engine/handles.h"
-#include "engine/paths.h"
+#include "base/handles.h"
+#include "base/paths.h"
 #include "ui/send_to.h"
 #include <shellapi.h>
 #include <cstring>

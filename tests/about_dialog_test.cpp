@@ -4,6 +4,8 @@
 #include <windows.h>
 #include <string>
 #include "archivers/binding.h"
+#include "archivers/versions.h"
+#include "support/drop_context.h"
 #include "support/dialog_driver.h"
 #include "support/standins.h"
 #include "ui/about_dialog.h"
@@ -23,7 +25,7 @@ SeenWindow showAbout(ConverterContext& ctx, const char* shot) {
         if (shot) d.screenshot(shot);
         d.click(shown, IDOK);
     });
-    EXPECT_EQ(showAboutDialog(nullptr), 0);
+    EXPECT_EQ(showAboutDialog(nullptr, archiverComponentVersions), 0);
     EXPECT_TRUE(driver.finish());
     unloadArchivers(ctx);   // before the stand-in folder goes away
     return shown;
@@ -48,7 +50,7 @@ TEST(AboutDialog, VersionTexts) {
 
 TEST(AboutDialog, NothingInstalled) {
     StandinFolder none;
-    ConverterContext ctx;
+    DropContext ctx;
     prepareContext(ctx, 0, false);
     SeenWindow shown = showAbout(ctx, "about_nothing_installed");
     EXPECT_EQ(line(shown, IDC_ABOUT_VERSION), "Archive converter Version 1.0.0.0");
@@ -82,7 +84,7 @@ TEST(AboutDialog, InstalledComponentsShowTheirVersions) {
     setStandinVersion("yz1.dll", 5);
     setUnrarVersion(7);
     setZip32Record(2, 3, 1);
-    ConverterContext ctx;
+    DropContext ctx;
     prepareContext(ctx, FMT_LZH, false);
     SeenWindow shown = showAbout(ctx, "about_installed");
     // File version text of 8 characters: one tab appended before the template's own.

@@ -15,6 +15,7 @@
 #include "archivers/binding.h"
 #include "archivers/extract.h"
 #include "engine/driver.h"
+#include "support/drop_context.h"
 #include "support/dialog_driver.h"
 #include "support/scratch_folder.h"
 #include "support/standin_archive.h"
@@ -79,7 +80,7 @@ struct AceTest : testing::Test {
         for (const std::string& line : lines) text += toAnsi(line) + "\n";
         writeBytes(script, text);
         DeleteFileA((script + ".log").c_str());
-        AceExtractor extractor(dll);
+        AceExtractor extractor(dll, converterAceDialogs);
         *result = extractor.extractAceArchive(nullptr, archive.c_str(), (folder + "out\\").c_str());
         EXPECT_EQ(extractor.progressDialog, nullptr);
         EXPECT_EQ(extractor.cancelRequested, 0);
@@ -165,7 +166,7 @@ TEST_F(AceTest, ExtractsThroughTheContextAndKeepsFolders) {
     std::string archive = makeArchive("real.ace", {"D 空のフォルダ", "F docs\\読んでね.txt\tこんにちは",
                                                    "F top.txt\ttop level"});
     writeBytes(script, "state\t7\t1056\t3\ttop.txt\t4096\t2048\n");
-    ConverterContext ctx;
+    DropContext ctx;
     ctx.hUnacev2 = LoadLibraryA(standinDll().c_str());   // the context releases its own reference
     std::string out = folder + "out\\";
     EXPECT_TRUE(extractAce(ctx, archive.c_str(), out.c_str()));
@@ -306,7 +307,7 @@ TEST_F(AceTest, ExtractionTableRoutesAceThroughTheLoadedDll) {
     dlls.addFile("unacev2.dll", readBytes(standinDll()));
     writeBytes(script, "");
     {
-        ConverterContext ctx;
+        DropContext ctx;
         EXPECT_TRUE(ctx.formats & FMT_ACE);
         ASSERT_NE(loadArchiver(ctx, FMT_ACE, false), nullptr);
         EXPECT_TRUE(extractArchive(ctx, archive.c_str(), (folder + "out\\").c_str(), FMT_ACE));
@@ -331,7 +332,7 @@ TEST_F(AceTest, DriverConvertsAnAceArchiveIntoLzh) {
         d.waitFor("進捗状況");
     });
     {
-        ConverterContext ctx;
+        DropContext ctx;
         std::string inputs = archive + std::string(1, '\0');
         EXPECT_TRUE(convertAll(ctx, inputs.c_str()));
     }
@@ -348,7 +349,7 @@ TEST_F(AceTest, DriverConvertsAnAceArchiveIntoLzh) {
 
 // updateProgress and pumpMessage on the test's own thread.
 TEST(AceProgress, BarRangeComesFromTheFirstReportOnly) {
-    AceExtractor extractor(nullptr);
+    AceExtractor extractor(nullptr, converterAceDialogs);
     ASSERT_NE(createProgressDialog(extractor, nullptr), nullptr);
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);

@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 #include "archivers/binding.h"
-#include "engine/converter_context.h"
+#include "base/converter_context.h"
+#include "support/drop_context.h"
 #include "support/dialog_driver.h"
 #include "support/scratch_folder.h"
 #include "support/standins.h"
@@ -64,7 +65,7 @@ int callCount(const std::string& log, const char* dll) {
 
 TEST_F(Binding, FormatsOfOneDllShareOneLoad) {
     StandinFolder folder({"tar32.dll", "bga32.dll"});
-    ConverterContext ctx;
+    DropContext ctx;
     HMODULE tar = loadArchiver(ctx, FMT_TAR, true);
     ASSERT_NE(tar, nullptr);
     EXPECT_EQ(loadArchiver(ctx, FMT_TARGZ, true), tar);
@@ -102,7 +103,7 @@ TEST_F(Binding, EveryFormatLoadsItsOwnDll) {
     };
     StandinFolder folder;
     for (const char* dll : STANDIN_ARCHIVER_DLLS) folder.add(dll);
-    ConverterContext ctx;
+    DropContext ctx;
     for (const Row& row : rows) {
         SCOPED_TRACE(row.dll);
         HMODULE module = loadArchiver(ctx, row.format, false);
@@ -118,7 +119,7 @@ TEST_F(Binding, EveryFormatLoadsItsOwnDll) {
 
 TEST_F(Binding, FailedLoadShowsMessageOnlyWhenAskedAndIsRetried) {
     StandinFolder folder;
-    ConverterContext ctx;
+    DropContext ctx;
     OwnerWindow owner;
     ctx.ownerWindow = owner.hwnd;
     HMODULE module = reinterpret_cast<HMODULE>(1);
@@ -136,7 +137,7 @@ TEST_F(Binding, FailedLoadShowsMessageOnlyWhenAskedAndIsRetried) {
 TEST_F(Binding, CodesWithoutARowAreRefused) {
     StandinFolder folder;
     for (const char* dll : STANDIN_ARCHIVER_DLLS) folder.add(dll);
-    ConverterContext ctx;
+    DropContext ctx;
     OwnerWindow owner;
     ctx.ownerWindow = owner.hwnd;
     clearStandinLog(folder.logPath());   // the probe asked tar32.dll its version
@@ -157,7 +158,7 @@ TEST_F(Binding, CodesWithoutARowAreRefused) {
 
 TEST_F(Binding, AceIsSearchedOncePerContext) {
     StandinFolder folder;
-    ConverterContext ctx;
+    DropContext ctx;
     OwnerWindow owner;
     ctx.ownerWindow = owner.hwnd;
     EXPECT_TRUE(messagesDuring(owner.hwnd, [&] { EXPECT_EQ(loadArchiver(ctx, FMT_ACE, false), nullptr); }, 0).empty());
@@ -170,7 +171,7 @@ TEST_F(Binding, AceIsSearchedOncePerContext) {
               std::vector<std::string>{LOAD_MESSAGE});
     EXPECT_EQ(ctx.aceAvailable, 0);
 
-    ConverterContext fresh;
+    DropContext fresh;
     HMODULE ace = loadArchiver(fresh, FMT_ACE, true);
     EXPECT_NE(ace, nullptr);
     EXPECT_EQ(fresh.aceAvailable, 1);
@@ -194,7 +195,7 @@ TEST_F(Binding, DllOnlyInTheCurrentFolderCountsOnlyWhereTheLoadFindsIt) {
     ASSERT_TRUE(SetCurrentDirectoryA(current.path().c_str()));
     for (bool duringDrop : {true, false}) {
         SetDllDirectoryA(duringDrop ? system : nullptr);
-        ConverterContext ctx;
+        DropContext ctx;
         EXPECT_EQ((ctx.formats & FMT_LZH) != 0, !duringDrop) << duringDrop;
         EXPECT_EQ((ctx.formats & FMT_ACE) != 0, !duringDrop) << duringDrop;
         EXPECT_NE(ctx.formats & FMT_7Z, 0u);
@@ -237,7 +238,7 @@ TEST_F(Binding, Zip32jVersionGate) {
         folder.add("zip32j.dll", c.set);
         setStandinVersion("zip32j.dll", c.version);
         OwnerWindow owner;
-        ConverterContext ctx;
+        DropContext ctx;
         ctx.ownerWindow = owner.hwnd;
         HMODULE first = nullptr;
         // showErrors false: the version message is shown all the same.
@@ -264,7 +265,7 @@ TEST_F(Binding, Zip32jVersionGate) {
 TEST_F(Binding, MissingZip32jLeavesTheGateUnasked) {
     StandinFolder folder;
     OwnerWindow owner;
-    ConverterContext ctx;
+    DropContext ctx;
     ctx.ownerWindow = owner.hwnd;
     EXPECT_EQ(messagesDuring(owner.hwnd, [&] { EXPECT_EQ(loadArchiver(ctx, FMT_ZIP, true), nullptr); }, 1),
               std::vector<std::string>{LOAD_MESSAGE});
@@ -276,7 +277,7 @@ TEST_F(Binding, CommandCallClearsTheBufferAndReportsTheResult) {
     StandinFolder folder({"cab32.dll"});
     setStandinAction("cab32.dll", "none");
     OwnerWindow owner;
-    ConverterContext ctx;
+    DropContext ctx;
     ctx.ownerWindow = owner.hwnd;
     HMODULE cab = loadArchiver(ctx, FMT_CAB, true);
     ASSERT_NE(cab, nullptr);

@@ -6,7 +6,9 @@
 #include "archivers/binding.h"
 #include "archivers/compress.h"
 #include "archivers/extract.h"
-#include "engine/converter_context.h"
+#include "base/converter_context.h"
+#include "engine/worklist.h"
+#include "support/drop_context.h"
 #include "support/scratch_folder.h"
 #include "support/standins.h"
 #include "support/text.h"
@@ -94,14 +96,14 @@ void checkCompress(const CompressCase& c) {
     std::string before = currentFolder();
     {
         zip32jVersion = 1000;
-        ConverterContext ctx;
+        DropContext ctx;
         defaults(ctx);
         ctx.sort = c.sort;
         if (c.settings) c.settings(ctx);
         ASSERT_NE(loadArchiver(ctx, c.format, false), nullptr);
         std::vector<char> path(archive.begin(), archive.end());
         path.resize(MAX_PATH, '\0');
-        EXPECT_TRUE(compressFolder(ctx, path.data(), path.size(), work.path().c_str(), c.format));
+        EXPECT_TRUE(packFolder(ctx, path.data(), path.size(), work.path().c_str(), c.format));
         EXPECT_EQ(std::string(path.data()), archive);
         unloadArchivers(ctx);
     }
@@ -209,7 +211,7 @@ TEST(Compress, CleansUpOnEveryWayOut) {
         clearStandinLog(dlls.logPath());
         setStandinResult("unlha32.dll", f.result);
         setStandinResult("7-zip32.dll", f.result);
-        ConverterContext ctx;
+        DropContext ctx;
         defaults(ctx);
         ctx.sort = 1;
         ctx.sfxMode = 1;
@@ -218,7 +220,7 @@ TEST(Compress, CleansUpOnEveryWayOut) {
         loadArchiver(ctx, FMT_7Z, false);
         char archive[MAX_PATH];
         snprintf(archive, sizeof archive, "%snew.lzh", work.path().c_str());
-        EXPECT_FALSE(compressFolder(ctx, archive, sizeof archive, work.path().c_str(), f.format));
+        EXPECT_FALSE(packFolder(ctx, archive, sizeof archive, work.path().c_str(), f.format));
         unloadArchivers(ctx);
         EXPECT_EQ(readStandinCommands(dlls.logPath()).size(), f.calls ? 1u : 0u);
         EXPECT_EQ(currentFolder(), before);
@@ -231,13 +233,13 @@ TEST(Compress, ReleasesIzip32jAfterZip32j) {
     ScratchFolder work("work");
     makeTree(work.path(), {"a.txt"});
     zip32jVersion = 1000;
-    ConverterContext ctx;
+    DropContext ctx;
     defaults(ctx);
     ASSERT_NE(loadArchiver(ctx, FMT_ZIP, false), nullptr);
     std::string archive = work.path() + "..\\out.zip";
     std::vector<char> path(archive.begin(), archive.end());
     path.resize(MAX_PATH, '\0');
-    EXPECT_TRUE(compressFolder(ctx, path.data(), path.size(), work.path().c_str(), FMT_ZIP));
+    EXPECT_TRUE(packFolder(ctx, path.data(), path.size(), work.path().c_str(), FMT_ZIP));
     EXPECT_EQ(GetModuleHandleA("izip32j.dll"), nullptr);
     unloadArchivers(ctx);
     DeleteFileA(archive.c_str());
@@ -253,13 +255,13 @@ TEST(Compress, PathsNearTheLimitMakeLongCommandLines) {
     ASSERT_TRUE(CreateDirectoryA(work.c_str(), nullptr));
     makeTree(work, {"b.txt", "A.txt"});
     std::string archive = dest + std::string(250 - dest.size(), 'n') + ".lzh";   // 254 bytes
-    ConverterContext ctx;
+    DropContext ctx;
     defaults(ctx);
     ctx.sort = 1;
     ASSERT_NE(loadArchiver(ctx, FMT_LZH, false), nullptr);
     std::vector<char> path(archive.begin(), archive.end());
     path.resize(MAX_PATH, '\0');
-    EXPECT_TRUE(compressFolder(ctx, path.data(), path.size(), work.c_str(), FMT_LZH));
+    EXPECT_TRUE(packFolder(ctx, path.data(), path.size(), work.c_str(), FMT_LZH));
     unloadArchivers(ctx);
     std::vector<StandinCall> calls = readStandinCommands(dlls.logPath());
     ASSERT_EQ(calls.size(), 1u);
@@ -290,7 +292,7 @@ TEST(Compress, RoundTripKeepsEveryFileInListOrder) {
         SCOPED_TRACE(sort ? "sorted" : "unsorted");
         std::string work = place.path() + toAnsi("~元 表") + std::to_string(sort) + "\\";
         std::string target = place.path() + toAnsi("元 表") + std::to_string(sort) + ".7z";
-        ConverterContext ctx;
+        DropContext ctx;
         defaults(ctx);
         ctx.sort = sort;
         ASSERT_NE(loadArchiver(ctx, FMT_LZH, false), nullptr);
@@ -298,7 +300,7 @@ TEST(Compress, RoundTripKeepsEveryFileInListOrder) {
         ASSERT_TRUE(extractArchive(ctx, source.c_str(), work.c_str(), FMT_LZH));
         std::vector<char> path(target.begin(), target.end());
         path.resize(MAX_PATH, '\0');
-        ASSERT_TRUE(compressFolder(ctx, path.data(), path.size(), work.c_str(), FMT_7Z));
+        ASSERT_TRUE(packFolder(ctx, path.data(), path.size(), work.c_str(), FMT_7Z));
         unloadArchivers(ctx);
         StandinArchive made;
         ASSERT_TRUE(readStandinArchive(target, made));
@@ -333,14 +335,14 @@ TEST(Compress, RequiredListThatCannotBeWrittenPacksNothing) {
             CloseHandle(h);
         }
         clearStandinLog(dlls.logPath());
-        ConverterContext ctx;
+        DropContext ctx;
         defaults(ctx);
         ctx.sort = 0;
         loadArchiver(ctx, FMT_7Z, false);
         char archive[MAX_PATH];
         snprintf(archive, sizeof archive, "%s..\\req.7z", work.path().c_str());
         bool refused = listWritable;
-        EXPECT_EQ(compressFolder(ctx, archive, sizeof archive, work.path().c_str(), FMT_7Z, true, &refused),
+        EXPECT_EQ(packFolder(ctx, archive, sizeof archive, work.path().c_str(), FMT_7Z, true, &refused),
                   listWritable);
         unloadArchivers(ctx);
         EXPECT_EQ(refused, !listWritable);

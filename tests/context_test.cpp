@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 #include "archivers/binding.h"
-#include "engine/converter_context.h"
+#include "base/converter_context.h"
+#include "support/drop_context.h"
 #include "support/dialog_driver.h"
 #include "support/standins.h"
 
@@ -81,7 +82,7 @@ TEST(ConverterContextProbe, CapabilityMaskFollowsTheInstalledDlls) {
         // and reported by the driver.
         DialogDriver quiet([](DialogDriver&) {}, 500);
         {
-            ConverterContext ctx;
+            DropContext ctx;
             EXPECT_EQ(ctx.formats, c.formats);
             EXPECT_EQ(ctx.fUse7ZipLib, c.fUse7ZipLib);
             EXPECT_TRUE(noModuleLoaded(ctx));
@@ -93,14 +94,14 @@ TEST(ConverterContextProbe, CapabilityMaskFollowsTheInstalledDlls) {
 TEST(ConverterContextProbe, UnaceIsOnlyLookedForNotLoaded) {
     StandinFolder folder;
     folder.addFile("unacev2.dll", "not even a DLL");
-    ConverterContext ctx;
+    DropContext ctx;
     EXPECT_EQ(ctx.formats, FMT_ACE);
     EXPECT_EQ(ctx.aceAvailable, -1);   // the binding still searches on its own
 }
 
 TEST(ConverterContextProbe, Tar32VersionIsAskedAndTheDllReleasedAgain) {
     StandinFolder folder({"tar32.dll", "unlha32.dll"});
-    ConverterContext ctx;
+    DropContext ctx;
     std::vector<StandinCall> calls = readStandinLog(folder.logPath());
     ASSERT_EQ(calls.size(), 1u);
     EXPECT_EQ(calls[0].dll, "tar32.dll");

@@ -6,17 +6,19 @@
 #include <functional>
 #include <string>
 #include <vector>
+#include "archivers/versions.h"
+#include "support/drop_context.h"
 #include "support/dialog_driver.h"
 #include "support/scratch_folder.h"
 #include "support/standins.h"
 #include "support/text.h"
-#include "engine/paths.h"
+#include "base/paths.h"
 #include "ui/conversion_dialog.h"
 #include "ui/dialogs.h"
-#include "ui/settings.h"
+#include "base/settings.h"
 #include "ui/resources/resource.h"
 #include "ui_context.h"
-#include "shell/module.h"
+#include "base/module.h"
 
 namespace {
 
@@ -87,11 +89,11 @@ protected:
             SeenWindow w = d.waitFor(CAPTION);
             if (w.hwnd) script(d, w);
         });
-        INT_PTR result = showConversionDialog(nullptr);
+        INT_PTR result = showConversionDialog(nullptr, archiverComponentVersions);
         EXPECT_TRUE(driver.finish());
         return result;
     }
-    ConverterContext ctx;
+    DropContext ctx;
     ScratchFolder scratch{"vtxconv"};
     std::string work = scratch.path();   // ANSI, trailing backslash
 };
@@ -554,7 +556,7 @@ TEST_F(ConversionDialog, CentredOverItsOwner) {
         d.click(dropBox, IDOK);
         d.click(w, IDCANCEL);
     });
-    EXPECT_EQ(showConversionDialog(owner), -1);
+    EXPECT_EQ(showConversionDialog(owner, archiverComponentVersions), -1);
     EXPECT_TRUE(driver.finish());
     EXPECT_EQ(ctx.ownerWindow, owner);
     int width = dialogRect.right - dialogRect.left, height = dialogRect.bottom - dialogRect.top;
@@ -609,7 +611,7 @@ TEST_F(ConversionDialog, OwnerThatIsGoneIsNotUsed) {
         shown = d.waitFor(CAPTION);
         if (shown.hwnd) d.click(shown, IDCANCEL);
     });
-    EXPECT_EQ(showConversionDialog(owner), -1);
+    EXPECT_EQ(showConversionDialog(owner, archiverComponentVersions), -1);
     EXPECT_TRUE(driver.finish());
     EXPECT_NE(shown.hwnd, nullptr);
     EXPECT_EQ(shown.owner, nullptr);
@@ -620,7 +622,7 @@ TEST_F(ConversionDialog, DialogThatCannotBeCreatedIsReported) {
     HINSTANCE own = moduleInstance;
     moduleInstance = GetModuleHandleA("kernel32.dll");   // holds no dialog template
     DialogDriver driver([](DialogDriver& d) { d.click(d.waitFor("Veltrox.dll"), IDOK); });
-    INT_PTR result = showConversionDialog(nullptr);
+    INT_PTR result = showConversionDialog(nullptr, archiverComponentVersions);
     moduleInstance = own;
     EXPECT_TRUE(driver.finish());
     EXPECT_EQ(result, -1);

@@ -3,8 +3,9 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <string>
-#include "engine/converter_context.h"
+#include "base/converter_context.h"
 #include "engine/driver.h"
+#include "support/drop_context.h"
 #include "support/dialog_driver.h"
 #include "support/host.h"
 #include "support/scratch_folder.h"
@@ -71,7 +72,7 @@ TEST(Driver, MessageOwnerThatHasClosedIsNotUsed) {
     HWND gone = CreateWindowA("STATIC", "gone", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(gone, nullptr);
     DestroyWindow(gone);
-    ConverterContext ctx;
+    DropContext ctx;
     ctx.ownerWindow = gone;
     DialogDriver driver([&](DialogDriver& d) { d.click(d.waitFor("Veltrox.dll"), IDOK); });
     convertAll(ctx, inputs.c_str());

@@ -8,10 +8,11 @@
 #include <string>
 #include <vector>
 #include "engine/driver.h"
+#include "shell/class_id.h"
 #include "shell/com_server.h"
 #include "tools/droptool/drop_delivery.h"
 #include "ui/resources/resource.h"
-#include "ui/settings.h"
+#include "base/settings.h"
 #include "support/dialog_driver.h"
 #include "support/host.h"
 #include "support/scratch_folder.h"
@@ -21,7 +22,13 @@
 namespace {
 
 const char CONVERT_CAPTION[] = "書庫を他の形式に変換して保存";
-const char CLASS_ID[] = "{6F3C2A81-4B7D-4E19-9A52-3D8E1C07B4F6}";
+
+// The drop handler's class id in registry form "{...}".
+std::string classId() {
+    wchar_t text[40] = L"";
+    StringFromGUID2(CLSID_VeltroxDropHandler, text, 40);
+    return std::string(text, text + wcslen(text));
+}
 
 void setDefault(const std::string& key, const std::string& value) {
     RegSetValueA(HKEY_CLASSES_ROOT, key.c_str(), REG_SZ, value.c_str(), static_cast<DWORD>(value.size()));
@@ -33,7 +40,7 @@ class InstalledHandler : public testing::Environment {
 public:
     void SetUp() override {
         std::string dll = toAnsi(buildFolder()) + "bin\\Veltrox.dll";
-        std::string clsid = std::string("CLSID\\") + CLASS_ID;
+        std::string clsid = "CLSID\\" + classId();
         setDefault(clsid, "Veltrox");
         setDefault(clsid + "\\InprocServer32", dll);
         HKEY key;
@@ -41,7 +48,7 @@ public:
         RegSetValueExA(key, "ThreadingModel", 0, REG_SZ, reinterpret_cast<const BYTE*>("Apartment"), 10);
         RegCloseKey(key);
         setDefault(".Veltrox", "Veltrox.SendTo");
-        setDefault("Veltrox.SendTo\\shellex\\DropHandler", CLASS_ID);
+        setDefault("Veltrox.SendTo\\shellex\\DropHandler", classId());
         OleInitialize(nullptr);
     }
 };

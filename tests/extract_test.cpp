@@ -4,7 +4,8 @@
 #include <windows.h>
 #include "archivers/binding.h"
 #include "archivers/extract.h"
-#include "engine/converter_context.h"
+#include "base/converter_context.h"
+#include "support/drop_context.h"
 #include "support/scratch_folder.h"
 #include "support/standins.h"
 #include "support/text.h"
@@ -38,7 +39,7 @@ void checkExtract(const ExtractCase& c) {
     setStandinAction(c.dll, "none");
     Place place;
     {
-        ConverterContext ctx;
+        DropContext ctx;
         ASSERT_NE(loadArchiver(ctx, c.format, false), nullptr);
         ctx.outputBuffer[0] = 'x';
         EXPECT_TRUE(extractArchive(ctx, place.archive.c_str(), place.work.c_str(), c.format));
@@ -103,7 +104,7 @@ TEST(Extract, FailsWithoutCallingTheDll) {
         if (f.workFolderExists) {
             ASSERT_TRUE(CreateDirectoryA(place.work.c_str(), nullptr));
         }
-        ConverterContext ctx;
+        DropContext ctx;
         loadArchiver(ctx, FMT_LZH, false);
         loadArchiver(ctx, FMT_CAB, false);
         loadArchiver(ctx, FMT_7Z, false);
@@ -121,7 +122,7 @@ TEST(Extract, ReportsTheDllsFailureAndAMissingExport) {
     dlls.addFile("cab32.dll", companion);
     setStandinResult("unlha32.dll", 0x8010);
     Place place;
-    ConverterContext ctx;
+    DropContext ctx;
     ASSERT_NE(loadArchiver(ctx, FMT_LZH, false), nullptr);
     ASSERT_NE(loadArchiver(ctx, FMT_CAB, false), nullptr);
     EXPECT_FALSE(extractArchive(ctx, place.archive.c_str(), place.work.c_str(), FMT_LZH));
@@ -138,7 +139,7 @@ TEST(Extract, UnpacksTheArchiveIntoTheWorkFolder) {
     StandinArchive source;
     source.entries = {{true, toAnsi("表"), ""}, {false, toAnsi("表\\ソ.txt"), "data\r\n"}, {false, "a.bin", std::string("\0\x5c", 2)}};
     ASSERT_TRUE(writeStandinArchive(place.archive, source));
-    ConverterContext ctx;
+    DropContext ctx;
     ASSERT_NE(loadArchiver(ctx, FMT_7Z, false), nullptr);
     EXPECT_TRUE(extractArchive(ctx, place.archive.c_str(), place.work.c_str(), FMT_7Z));
     unloadArchivers(ctx);

@@ -10,6 +10,7 @@
 
 #include "engine/gather.h"
 #include "shell/drop_data.h"
+#include "support/drop_context.h"
 #include "support/dialog_driver.h"
 #include "support/scratch_folder.h"
 #include "support/text.h"
@@ -144,7 +145,7 @@ protected:
         writeBytes(folder + "\\readme.txt", "just text, no zero byte anywhere in the first eighty bytes of it....");
         writeBytes(folder + "\\sub\\b.zip", "");
     }
-    ConverterContext ctx_;
+    DropContext ctx_;
     HWND owner_ = nullptr;
     ScratchFolder scratch_{"gather"};
 };

@@ -6,10 +6,11 @@
 #include <commctrl.h>
 #include <string>
 #include <vector>
+#include "support/drop_context.h"
 #include "support/dialog_driver.h"
 #include "support/text.h"
 #include "ui/option_dialogs.h"
-#include "ui/settings.h"
+#include "base/settings.h"
 #include "ui/resources/resource.h"
 #include "ui_context.h"
 
@@ -48,7 +49,7 @@ protected:
         prepareContext(ctx, FMT_LZH);
     }
     void TearDown() override { RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Kesta\\Veltrox"); }
-    ConverterContext ctx;
+    DropContext ctx;
 };
 
 }  // namespace

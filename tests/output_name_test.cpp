@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/identify.h"
+#include "support/drop_context.h"
 #include "support/scratch_folder.h"
 
 namespace {
@@ -35,7 +36,7 @@ protected:
         EXPECT_EQ(full.compare(0, dest_.size(), dest_), 0) << full;
         return full.substr(dest_.size());
     }
-    ConverterContext ctx_;
+    DropContext ctx_;
     ScratchFolder scratch_{"names"};
     std::string dest_ = scratch_.path();
     std::vector<std::string> made_;

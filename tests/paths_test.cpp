@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 #include <string>
-#include "engine/paths.h"
+#include "base/paths.h"
 
 // "表" in code page 932 is 0x95 0x5C: its second byte looks like a backslash.
 static const char HYOU[] = "\x95\x5c";

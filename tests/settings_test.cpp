@@ -5,8 +5,9 @@
 #include <cstring>
 #include <string>
 #include <vector>
-#include "ui/settings.h"
+#include "base/settings.h"
 #include "ui_context.h"
+#include "support/drop_context.h"
 
 namespace {
 
@@ -48,7 +49,7 @@ protected:
 }  // namespace
 
 TEST_F(Settings, NoKeyGivesTheDefaults) {
-    ConverterContext ctx;
+    DropContext ctx;
     prepareContext(ctx, FMT_LZH | FMT_7Z, false);
     loadSettings(ctx);
     EXPECT_EQ(ctx.fAfterDel, 0);
@@ -88,7 +89,7 @@ TEST_F(Settings, StoredValuesAreLoaded) {
     setDword("7Zip-Level", 2);
     setDword("7Zip-HeadComp", 0);
     setDword("7Zip-SolidMode", 1);
-    ConverterContext ctx;
+    DropContext ctx;
     prepareContext(ctx, FMT_LZH, false);
     loadSettings(ctx);
     for (const auto& c : cases) EXPECT_EQ(ctx.*c.field, c.value) << c.name;
@@ -115,7 +116,7 @@ TEST_F(Settings, OutOfRangeValuesFallBackToTheDefaults) {
     };
     for (const auto& c : cases) {
         setDword(c.name, c.value);
-        ConverterContext ctx;
+        DropContext ctx;
         prepareContext(ctx, FMT_LZH | FMT_7Z, false);
         loadSettings(ctx);
         EXPECT_EQ(c.field ? ctx.*c.field : readOption(c.name), c.expected) << c.name << " = " << c.value;
@@ -124,7 +125,7 @@ TEST_F(Settings, OutOfRangeValuesFallBackToTheDefaults) {
     // The 7z level is a list index; the flags keep their meaning.
     setDword("7Zip-Level", -1);
     setDword("7Zip-HeadComp", 0);
-    ConverterContext ctx;
+    DropContext ctx;
     prepareContext(ctx, FMT_7Z, false);
     loadSettings(ctx);
     EXPECT_EQ(ctx.sevenZipOptions, 0x20001u);
@@ -150,20 +151,20 @@ TEST_F(Settings, OnlyFourByteValuesAreNumbers) {
 
 TEST_F(Settings, SevenZipLibraryNeedsSevenZipInstalled) {
     setDword("fUse7ZipLib", 1);
-    ConverterContext without;
+    DropContext without;
     prepareContext(without, FMT_LZH | FMT_ZIP, false);
     without.fUse7ZipLib = 0;
     loadSettings(without);
     EXPECT_EQ(without.fUse7ZipLib, 0u);
 
-    ConverterContext with;
+    DropContext with;
     prepareContext(with, FMT_7Z | FMT_ZIP | FMT_UNZIP, false);
     with.fUse7ZipLib = 2;   // the probe found no zip32j.dll
     loadSettings(with);
     EXPECT_EQ(with.fUse7ZipLib, 3u);
 
     setDword("fUse7ZipLib", 0);
-    ConverterContext off;
+    DropContext off;
     prepareContext(off, FMT_7Z, false);
     off.fUse7ZipLib = 1;    // not cleared by the setting
     loadSettings(off);
@@ -172,7 +173,7 @@ TEST_F(Settings, SevenZipLibraryNeedsSevenZipInstalled) {
 
 TEST_F(Settings, SearchedFoldersMakeTheSourceFolderUnavailable) {
     setDword("fCurrent", 1);
-    ConverterContext ctx;
+    DropContext ctx;
     prepareContext(ctx, FMT_LZH, false);
     ctx.folderSearch = 2;
     loadSettings(ctx);

@@ -5,7 +5,9 @@
 #include "archivers/binding.h"
 #include "archivers/compress.h"
 #include "archivers/sfx.h"
-#include "engine/converter_context.h"
+#include "base/converter_context.h"
+#include "engine/worklist.h"
+#include "support/drop_context.h"
 #include "support/dialog_driver.h"
 #include "support/scratch_folder.h"
 #include "support/standins.h"
@@ -36,7 +38,7 @@ Converted convert(StandinFolder& dlls, const ScratchFolder& dest, ArchiveFormat 
     Converted out;
     {
         zip32jVersion = 1000;
-        ConverterContext ctx;
+        DropContext ctx;
         ctx.sort = 1;
         ctx.lhType = 1013;
         ctx.lhSfxMode = lhSfxMode;
@@ -49,7 +51,7 @@ Converted convert(StandinFolder& dlls, const ScratchFolder& dest, ArchiveFormat 
         EXPECT_NE(loadArchiver(ctx, format, false), nullptr);
         std::vector<char> path(archive.begin(), archive.end());
         path.resize(MAX_PATH, '\0');
-        out.result = compressFolder(ctx, path.data(), path.size(), work.path().c_str(), format);
+        out.result = packFolder(ctx, path.data(), path.size(), work.path().c_str(), format);
         out.archive = path.data();
         unloadArchivers(ctx);
     }

@@ -6,7 +6,9 @@
 #include "archivers/binding.h"
 #include "archivers/compress.h"
 #include "archivers/extract.h"
-#include "engine/converter_context.h"
+#include "base/converter_context.h"
+#include "engine/worklist.h"
+#include "support/drop_context.h"
 #include "support/scratch_folder.h"
 #include "support/standins.h"
 #include "support/text.h"
@@ -176,7 +178,7 @@ TEST(Standins, UnderstandTheConvertersCommandLines) {
     for (const char* dll : STANDIN_ARCHIVER_DLLS) folder.add(dll);
     folder.add("zip32.dll");
     zip32jVersion = 1000;
-    ConverterContext ctx;
+    DropContext ctx;
     ctx.lhType = 1013;
     ctx.zipLevel = 5;
     ctx.tarLevel = 6;
@@ -192,7 +194,7 @@ TEST(Standins, UnderstandTheConvertersCommandLines) {
             snprintf(archive, sizeof archive, "%sout%s", out.path().c_str(), c.extension);
             ASSERT_NE(loadArchiver(ctx, c.target, false), nullptr);
             clearStandinLog(folder.logPath());
-            ASSERT_TRUE(compressFolder(ctx, archive, sizeof archive, work.path().c_str(), c.target));
+            ASSERT_TRUE(packFolder(ctx, archive, sizeof archive, work.path().c_str(), c.target));
             StandinArchive packed;
             ASSERT_TRUE(readStandinArchive(archive, packed));
             EXPECT_EQ(packed.madeBy, c.dll);
@@ -235,7 +237,7 @@ TEST(Standins, UnderstandTheConvertersCommandLines) {
         char archive[MAX_PATH];
         snprintf(archive, sizeof archive, "%sout.arc", out.path().c_str());
         ASSERT_NE(loadArchiver(ctx, target, false), nullptr);
-        ASSERT_TRUE(compressFolder(ctx, archive, sizeof archive, work.path().c_str(), target));
+        ASSERT_TRUE(packFolder(ctx, archive, sizeof archive, work.path().c_str(), target));
         EXPECT_EQ(std::string(archive), out.path() + "out.exe");
         StandinArchive packed;
         EXPECT_TRUE(readStandinArchive(archive, packed));

@@ -2,8 +2,8 @@
 // A converter context in the state the dialogs meet it: the constructor's
 // values, the given capability mask, and the settings loaded from the registry.
 #include <cstring>
-#include "engine/converter_context.h"
-#include "ui/settings.h"
+#include "base/converter_context.h"
+#include "base/settings.h"
 
 inline void prepareContext(ConverterContext& ctx, uint32_t formats, bool load = true) {
     ctx.formats = formats;

@@ -4,7 +4,8 @@
 #include <windows.h>
 #include "archivers/binding.h"
 #include "archivers/versions.h"
-#include "engine/converter_context.h"
+#include "base/converter_context.h"
+#include "support/drop_context.h"
 #include "support/dialog_driver.h"
 #include "support/standins.h"
 
@@ -21,7 +22,7 @@ TEST(ArchiverVersion, EachFormatAsksItsDllsExport) {
     zip32jVersion = 1000;
     StandinFolder folder;
     for (const char* dll : STANDIN_ARCHIVER_DLLS) folder.add(dll);
-    ConverterContext ctx;
+    DropContext ctx;
     DialogDriver quiet([](DialogDriver&) {}, 500);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.format);
@@ -42,7 +43,7 @@ TEST(ArchiverVersion, EachFormatAsksItsDllsExport) {
 
 TEST(ArchiverVersion, MissingExportOrDllGivesZeroSilently) {
     StandinFolder folder({"tar32.dll", "unlha32.dll"}, StandinSet::NoVersion);
-    ConverterContext ctx;
+    DropContext ctx;
     DialogDriver quiet([](DialogDriver&) {}, 500);
     EXPECT_EQ(getArchiverVersion(ctx, FMT_TAR), 0);
     EXPECT_EQ(getArchiverVersion(ctx, FMT_LZH), 0);

@@ -5,8 +5,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <set>
-#include "engine/converter_context.h"
+#include "base/converter_context.h"
 #include "engine/worklist.h"
+#include "support/drop_context.h"
 #include "support/host.h"
 #include "support/scratch_folder.h"
 #include "support/text.h"
@@ -48,7 +49,7 @@ TEST(WorkList, ListsFilesSortedAsLstrcmpiOrders) {
     };
     for (const ListCase& c : cases) {
         SCOPED_TRACE(c.title);
-        ConverterContext ctx;
+        DropContext ctx;
         std::vector<std::string> expected;
         for (const std::string& name : c.expected) expected.push_back(quoted(name));
         EXPECT_EQ(listOf(ctx, c.tree), expected);
@@ -57,7 +58,7 @@ TEST(WorkList, ListsFilesSortedAsLstrcmpiOrders) {
 
 TEST(WorkList, DoubleByteNamesAreWrittenByteForByte) {
     // 表 and ソ end in the byte 0x5C in code page 932.
-    ConverterContext ctx;
+    DropContext ctx;
     std::vector<std::string> tree = {"表.txt", "ソフト\\表計算.xls", "b.txt", "A.txt", "ソ.dat"};
     std::vector<std::string> lines = listOf(ctx, tree);
     ASSERT_EQ(lines.size(), tree.size());
@@ -85,7 +86,7 @@ TEST(WorkList, ResponseFileIsNamedFromTmpAndNeverReplacesAFile) {
     DWORD hadTmp = GetEnvironmentVariableA("TMP", saved, sizeof saved);
     SetEnvironmentVariableA("TMP", tmp.path().c_str());
 
-    ConverterContext ctx;
+    DropContext ctx;
     std::string first;
     listOf(ctx, {"a.txt"}, &first);
     ASSERT_EQ(first.compare(0, tmp.path().size() + 7, tmp.path() + "~veltrx"), 0) << first;
@@ -118,7 +119,7 @@ TEST(WorkList, SeventyThousandFilesAreAllListedInOrder) {
     std::string output;
     ASSERT_EQ(runHostShell(script, 300000, &output), 0) << output;
 
-    ConverterContext ctx;
+    DropContext ctx;
     char listPath[MAX_PATH] = "";
     ASSERT_TRUE(writeListFile(ctx, work.path().c_str(), listPath));
     std::vector<std::string> lines = crlfLines(readBytes(listPath));

@@ -3,10 +3,9 @@
 #include "ui/about_dialog.h"
 #include "ui/dialogs.h"
 #include "ui/resources/resource.h"
-#include "archivers/versions.h"
-#include "engine/converter_context.h"
-#include "engine/handles.h"
-#include "shell/module.h"
+#include "base/component_versions.h"
+#include "base/converter_context.h"
+#include "base/module.h"
 #include "ui/send_to.h"
 #include <shellapi.h>
 #include <cstdio>
@@ -45,31 +44,31 @@ const ComponentLine COMPONENTS[] = {
     {1047, ARCHIVER_VERSION, nullptr, FMT_7Z, 8},
 };
 
-std::string fileVersionText(const char* fileName) {
+std::string fileVersionText(const ComponentVersions& versions, const char* fileName) {
     char text[64] = "";
-    if (!getFileVersionText(fileName, text, sizeof text)) return std::string();
+    if (!versions.fileVersionText(fileName, text, sizeof text)) return std::string();
     return text;
 }
 
-std::string componentVersion(ConverterContext& ctx, const ComponentLine& line) {
+std::string componentVersion(ConverterContext& ctx, const ComponentVersions& versions, const ComponentLine& line) {
     std::string version;
     switch (line.source) {
     case FILE_VERSION:
     case ACE_FILE_VERSION: {
-        std::string found = fileVersionText(line.fileName);
+        std::string found = fileVersionText(versions, line.fileName);
         if (found.empty()) return NOT_INSTALLED;
         version = found;
         if (line.source == ACE_FILE_VERSION) return version + "  \t";
         break;
     }
     case ARCHIVER_VERSION:
-        version = versionNumberText(getArchiverVersion(ctx, line.format));
+        version = versionNumberText(versions.archiverVersion(ctx, line.format));
         break;
     case ZIP32_VERSION:
-        version = versionNumberText(getZip32Version());
+        version = versionNumberText(versions.zip32Version());
         break;
     case UNRAR_VERSION: {
-        int v = getUnrarVersion();
+        int v = versions.unrarVersion();
         version = versionNumberText(v > 0 ? static_cast<uint32_t>(v) : 0);
         break;
     }
@@ -83,21 +82,21 @@ std::string componentVersion(ConverterContext& ctx, const ComponentLine& line) {
     return version;
 }
 
-void showVersionLine(HWND dialog) {
+void showVersionLine(HWND dialog, const ComponentVersions& versions) {
     char modulePath[MAX_PATH] = "";
     DWORD length = GetModuleFileNameA(moduleInstance, modulePath, sizeof modulePath);
     std::string version;
-    if (length > 0 && length < sizeof modulePath) version = fileVersionText(modulePath);
+    if (length > 0 && length < sizeof modulePath) version = fileVersionText(versions, modulePath);
     std::string line = "Archive converter Version " + version;
     SetDlgItemTextA(dialog, IDC_ABOUT_VERSION, line.c_str());
 }
 
-void showComponentLines(HWND dialog) {
+void showComponentLines(HWND dialog, const ComponentVersions& versions) {
     ConverterContext& ctx = *currentContext;
     for (const ComponentLine& line : COMPONENTS) {
         char lineTemplate[128] = "";
         GetDlgItemTextA(dialog, line.id, lineTemplate, sizeof lineTemplate);
-        std::string text = fillComponentLine(lineTemplate, componentVersion(ctx, line));
+        std::string text = fillComponentLine(lineTemplate, componentVersion(ctx, versions, line));
         SetDlgItemTextA(dialog, line.id, text.c_str());
     }
 }
@@ -110,12 +109,14 @@ void openReadme(HWND dialog) {
     ShellExecuteA(dialog, "open", "notepad", SENDTO_MARKER_NAME, sendTo.c_str(), SW_SHOWNORMAL);
 }
 
-INT_PTR CALLBACK aboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+INT_PTR CALLBACK aboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_INITDIALOG:
-        showVersionLine(dialog);
-        showComponentLines(dialog);
+    case WM_INITDIALOG: {
+        const ComponentVersions& versions = *reinterpret_cast<const ComponentVersions*>(lParam);
+        showVersionLine(dialog, versions);
+        showComponentLines(dialog, versions);
         return TRUE;
+    }
     case WM_COMMAND:
         switch (wParam) {
         case IDC_ABOUT_README:
@@ -146,7 +147,8 @@ std::string fillComponentLine(const std::string& lineTemplate, const std::string
     return lineTemplate.substr(0, at) + version + lineTemplate.substr(at + 2);
 }
 
-INT_PTR showAboutDialog(HWND owner) {
+INT_PTR showAboutDialog(HWND owner, const ComponentVersions& versions) {
     initCommonControls();
-    return DialogBoxParamA(moduleInstance, MAKEINTRESOURCEA(IDD_ABOUT), owner, aboutProc, 0);
+    return DialogBoxParamA(moduleInstance, MAKEINTRESOURCEA(IDD_ABOUT), owner, aboutProc,
+                           reinterpret_cast<LPARAM>(&versions));
 }

@@ -5,11 +5,11 @@
 #include "ui/dialogs.h"
 #include "ui/about_dialog.h"
 #include "ui/option_dialogs.h"
-#include "ui/settings.h"
+#include "base/settings.h"
 #include "ui/resources/resource.h"
-#include "engine/converter_context.h"
-#include "engine/paths.h"
-#include "shell/module.h"
+#include "base/converter_context.h"
+#include "base/paths.h"
+#include "base/module.h"
 #include <shlobj.h>
 #include <cstring>
 #include <string>
@@ -102,6 +102,7 @@ struct DialogState {
     bool created = false;
     bool okRunning = false;
     bool cancelRequested = false;
+    const ComponentVersions* versions = nullptr;   // what the About box shows
 };
 DialogState dialogState;
 
@@ -348,7 +349,7 @@ INT_PTR command(HWND dialog, WPARAM wParam) {
         browse(dialog);
         return TRUE;
     case IDC_CONV_ABOUT:
-        showAboutDialog(dialog);
+        showAboutDialog(dialog, *dialogState.versions);
         return TRUE;
     case IDCANCEL:
         EndDialog(dialog, -1);
@@ -394,7 +395,7 @@ std::string toAnsi(const std::wstring& wide) {
 
 }  // namespace
 
-INT_PTR showConversionDialog(HWND owner) {
+INT_PTR showConversionDialog(HWND owner, const ComponentVersions& versions) {
     initCommonControls();
     // The owner is the window that was in front at the drop; it may have
     // closed since. A dialog that cannot be created with it is tried once
@@ -403,6 +404,7 @@ INT_PTR showConversionDialog(HWND owner) {
     if (owner && !IsWindow(owner)) owner = nullptr;
     for (;;) {
         dialogState = DialogState();
+        dialogState.versions = &versions;
         INT_PTR result = DialogBoxParamA(moduleInstance, MAKEINTRESOURCEA(IDD_CONVERT), owner, conversionProc, 0);
         if (dialogState.created) return result;
         if (!owner) break;

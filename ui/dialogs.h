@@ -1,16 +1,16 @@
 #pragma once
 // Dialogs of the converter; each reaches the context through currentContext.
 #include <windows.h>
+#include "base/component_versions.h"
+#include "base/module.h"
 
 // Conversion dialog 102: 0 = confirmed (context filled and stored), -1 = cancelled.
-INT_PTR showConversionDialog(HWND owner);
+// Its About box shows the component versions of `versions`.
+INT_PTR showConversionDialog(HWND owner, const ComponentVersions& versions);
 
 // Folder question 104 when folders were dropped: 1 folder only,
 // 2 with subfolders, -1 skip folders.
 INT_PTR askFolderSearch(HWND owner);
-
-// Caption of the converter's message boxes.
-inline constexpr char MESSAGE_CAPTION[] = "Veltrox.dll";
 
 // Whether a check box or radio button of the dialog is checked.
 inline bool isChecked(HWND dialog, int id) { return IsDlgButtonChecked(dialog, id) == BST_CHECKED; }

@@ -2,7 +2,7 @@
 // their subfolders, or skip them.
 #include "ui/dialogs.h"
 
-#include "shell/module.h"
+#include "base/module.h"
 #include "ui/resources/resource.h"
 
 namespace {

@@ -3,9 +3,9 @@
 // updates those settings and the registry at once.
 #include "ui/option_dialogs.h"
 #include "ui/dialogs.h"
-#include "ui/settings.h"
+#include "base/settings.h"
 #include "ui/resources/resource.h"
-#include "shell/module.h"
+#include "base/module.h"
 #include <commctrl.h>
 
 namespace {

@@ -1,6 +1,6 @@
 // The user's SendTo folder, read from Explorer's record of the shell folders.
 #include "ui/send_to.h"
-#include "engine/handles.h"
+#include "base/handles.h"
 
 std::string sendToFolder() {
     RegKey key;

@@ -8,11 +8,11 @@
 #include <cstdlib>
 #include <string>
 #include <vector>
-#include "engine/converter_context.h"
+#include "base/converter_context.h"
 #include "engine/driver.h"
-#include "shell/module.h"
+#include "base/module.h"
 #include "ui/resources/resource.h"
-#include "ui/settings.h"
+#include "base/settings.h"
 #include "support/dialog_driver.h"
 #include "support/scratch_folder.h"
 #include "support/standins.h"
@@ -83,6 +83,7 @@ int main(int argc, char** argv) {
             d.click(dialog, IDOK);
         });
         ConverterContext ctx;
+        prepareDropContext(ctx);
         convertAll(ctx, inputList.data());
         QueryPerformanceCounter(&end);
         driver.finish(false);

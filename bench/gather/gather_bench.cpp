@@ -9,7 +9,8 @@
 #include <cstdlib>
 #include <string>
 #include <vector>
-#include "engine/converter_context.h"
+#include "base/converter_context.h"
+#include "engine/driver.h"
 #include "engine/gather.h"
 
 namespace {
@@ -106,6 +107,7 @@ void removeTree(const std::string& folder) {
 
 double timeGather(const std::string& root, size_t& listed) {
     ConverterContext ctx;
+    prepareDropContext(ctx);
     ctx.formats = FMT_LZH;      // as if an archiver DLL had been found
     ctx.folderSearch = 2;       // the folder question answered: with subfolders
     std::vector<DroppedItem> items = {makeDroppedItem(std::wstring(root.begin(), root.end() - 1))};

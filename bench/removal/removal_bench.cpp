@@ -19,7 +19,7 @@
 #include <cstring>
 #include <string>
 #include <vector>
-#include "engine/handles.h"
+#include "base/handles.h"
 #include "engine/worktree.h"
 #include "support/host.h"
 

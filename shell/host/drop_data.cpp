@@ -1,5 +1,5 @@
 #include "shell/host/drop_data.h"
-#include "engine/handles.h"
+#include "base/handles.h"
 #include <shlobj.h>
 #include <cstring>
 #include <new>

@@ -10,7 +10,7 @@
 #include <shlobj.h>
 #include <shellapi.h>
 #include <string>
-#include "engine/handles.h"
+#include "base/handles.h"
 #include "shell/class_id.h"
 #include "shell/host/drop_data.h"
 #include "shell/host/list_file.h"

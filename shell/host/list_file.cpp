@@ -1,5 +1,6 @@
 #include "shell/host/list_file.h"
-#include "engine/handles.h"
+#include "base/handles.h"
+#include "base/module.h"
 #include <cwchar>
 
 namespace {
@@ -153,5 +154,5 @@ bool readDropList(const std::wstring& fileName, DropList& list) {
 }
 
 void reportHandOffFailure(HWND owner) {
-    MessageBoxW(owner, L"Veltrox の変換処理を開始できません。", L"Veltrox.dll", MB_OK | MB_ICONERROR);
+    MessageBoxW(owner, L"Veltrox の変換処理を開始できません。", MESSAGE_CAPTION_W, MB_OK | MB_ICONERROR);
 }

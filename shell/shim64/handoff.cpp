@@ -1,6 +1,6 @@
 #include "shell/shim64/handoff.h"
 #include "shell/host/list_file.h"
-#include "engine/handles.h"
+#include "base/handles.h"
 #include "shell/module_folder.h"
 #include <shellapi.h>
 #include <vector>

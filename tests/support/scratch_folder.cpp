@@ -1,6 +1,6 @@
 #include "support/scratch_folder.h"
 
-#include "engine/paths.h"
+#include "base/paths.h"
 
 #include <windows.h>
 #include <cstdio>

@@ -28,7 +28,7 @@
 //   StandinFolder dlls({"tar32.dll", "bz2lib.dll"});
 //   dlls.add("zip32j.dll", StandinSet::NoVersion);
 //   setStandinVersion("tar32.dll", 50);
-//   ConverterContext ctx;                          // probes with these DLLs
+//   DropContext ctx;                               // probes with these DLLs
 //
 // BEHAVIOUR (read by the DLL from the environment at every call, set by the
 // helpers below; `dll` is the file name, e.g. "7-zip32.dll"):

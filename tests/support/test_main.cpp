@@ -2,7 +2,7 @@
 // resources, as they would from Veltrox.dll.
 #include <gtest/gtest.h>
 #include <windows.h>
-#include "shell/module.h"
+#include "base/module.h"
 
 int main(int argc, char** argv) {
     moduleInstance = GetModuleHandleA(nullptr);

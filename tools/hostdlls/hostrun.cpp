@@ -1,6 +1,6 @@
 #include "hostrun.h"
 
-#include "engine/handles.h"
+#include "base/handles.h"
 
 #include <cstdio>
 #include <cstdlib>

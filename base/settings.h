@@ -1,6 +1,6 @@
 #pragma once
 // Per-user settings under HKEY_CURRENT_USER "Software\Kesta\Veltrox\".
-#include "engine/converter_context.h"
+#include "base/converter_context.h"
 #include <cstddef>
 #include <string>
 #include <vector>

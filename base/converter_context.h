@@ -2,8 +2,12 @@
 // The object one drop works on from start to end: capability mask / target
 // format, the user's settings for this run, destination, owner window, the
 // archiver DLL output buffer, the loaded archiver modules and the input list.
+// A record with defaults: what a drop needs besides (the availability probe of
+// the archiver DLLs, the ACE dialogs) is filled in by whoever makes it.
 #include <windows.h>
 #include <cstdint>
+
+struct AceDialogs;
 
 typedef uint32_t ArchiveFormat;
 
@@ -71,6 +75,7 @@ struct ConverterContext {
     int32_t notConvSfx;
     int32_t aceAvailable;       // -1 not looked for, 1 found, 0 absent
     int32_t folderSearch;       // 0 not asked, 1 folder only, 2 with subfolders, -1 skip folders
+    const AceDialogs* aceDialogs;   // what an ACE extraction shows; null: no ACE extraction
 
     ConverterContext();
     virtual ~ConverterContext();
@@ -83,6 +88,5 @@ struct ConverterContext {
 // and the binding's messages reach the context through it.
 extern ConverterContext* currentContext;
 
-// The availability probe run by the constructor: ORs the capability bits of
-// every archiver DLL found on the search path into ctx.formats.
-void probeArchivers(ConverterContext& ctx);
+// Frees every loaded archiver module in release order and nulls its handle.
+void releaseArchiverModules(ConverterContext& ctx);

@@ -1,7 +1,7 @@
 // Registry access for the converter's settings: four routines that open and
 // close the key on every call, the settings load and the destination history.
-#include "ui/settings.h"
-#include "engine/handles.h"
+#include "base/settings.h"
+#include "base/handles.h"
 #include <cstdio>
 #include <cstring>
 
@@ -132,23 +132,23 @@ bool writeString(const char* subKey, const char* valueName, const char* text) {
 }
 
 void loadSettings(ConverterContext& ctx) {
-    ctx.fAfterDel = readOption("fAfterDel");
-    ctx.fCurrent = readOption("fCurrent");
-    ctx.lhType = readOption("lh-type");
-    ctx.lhSfxMode = readOption("lhSFX-Mode");
-    ctx.tarLevel = readOption("Tar-Level");
-    ctx.zipLevel = readOption("Zip-Level");
-    ctx.cabLevel = readOption("Cab-Level");
-    ctx.bgaLevel = readOption("Bga-Level");
-    ctx.cabMode = readOption("Cab-Mode");
-    ctx.saveConvertType = readOption("SaveConvertType");
-    ctx.askSameConvert = readOption("AskSameConvert");
-    ctx.sameTime = readOption("SameTime");
+    // The fields that hold their option's number as it is.
+    static const struct {
+        int32_t ConverterContext::*field;
+        const char* valueName;
+    } plainOptions[] = {
+        {&ConverterContext::fAfterDel, "fAfterDel"},        {&ConverterContext::fCurrent, "fCurrent"},
+        {&ConverterContext::lhType, "lh-type"},             {&ConverterContext::lhSfxMode, "lhSFX-Mode"},
+        {&ConverterContext::tarLevel, "Tar-Level"},         {&ConverterContext::zipLevel, "Zip-Level"},
+        {&ConverterContext::cabLevel, "Cab-Level"},         {&ConverterContext::bgaLevel, "Bga-Level"},
+        {&ConverterContext::cabMode, "Cab-Mode"},           {&ConverterContext::saveConvertType, "SaveConvertType"},
+        {&ConverterContext::askSameConvert, "AskSameConvert"}, {&ConverterContext::sameTime, "SameTime"},
+        {&ConverterContext::notConvSfx, "NotConvSfx"},      {&ConverterContext::sort, "Sort"},
+    };
+    for (const auto& option : plainOptions) ctx.*option.field = readOption(option.valueName);
     // Both directions go through 7-zip32.dll only when it is installed;
     // otherwise the bits the probe set stay as they are.
     if (readOption("fUse7ZipLib") != 0 && (ctx.formats & FMT_7Z)) ctx.fUse7ZipLib |= 3;
-    ctx.notConvSfx = readOption("NotConvSfx");
-    ctx.sort = readOption("Sort");
     ctx.sevenZipOptions = static_cast<uint32_t>(readOption("7Zip-Level"));
     if (readOption("7Zip-HeadComp") != 0) ctx.sevenZipOptions |= 0x10000;
     if (readOption("7Zip-SolidMode") != 0) ctx.sevenZipOptions |= 0x20000;

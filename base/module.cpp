@@ -1,3 +1,3 @@
-#include "shell/module.h"
+#include "base/module.h"
 
 HINSTANCE moduleInstance = nullptr;
