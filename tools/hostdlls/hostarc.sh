@@ -4,7 +4,6 @@
 #
 #   hostarc.sh extract FORMAT ARCHIVE DIR
 #   hostarc.sh create  FORMAT ARCHIVE DIR LIST LEVEL [7z switches...]
-#   hostarc.sh serve   SPOOL
 #
 # FORMAT: tar tgz tbz2 zip 7z 7zip lzh cab arj rar. DIR is the folder to
 # extract into or to pack; LIST is a file of names relative to DIR, one a
@@ -14,97 +13,8 @@
 # Archives get and give code page 932 names where Japanese Windows archivers
 # write them (LZH, ZIP without the UTF-8 flag, CAB, ARJ, TAR); the folders on
 # this side hold UTF-8 names, as Wine keeps them.
-#
-# "serve" is the DLLs' resident helper (see hostrun.cpp): every "*.job"
-# file that appears in SPOOL (a runner script, moved there whole) is taken
-# by renaming it and run with sh at once, each in its own process, so that
-# calls of several Wine processes do not wait for each other. "SPOOL/alive"
-# announces the helper. It ends after IDLE seconds (default 30) without a
-# job, or when SPOOL is gone.
 set -u
 export LC_ALL=ja_JP.UTF-8
-
-if [ "${1:-}" = serve ]; then
-  exec "${PYTHON:-/usr/bin/python3}" -S -E - "$2" "${IDLE:-30}" <<'PY'
-import ctypes, os, select, subprocess, sys, threading, time
-spool, idle = sys.argv[1], float(sys.argv[2])
-alive = os.path.join(spool, "alive")
-libc = ctypes.CDLL(None, use_errno=True)
-IN_CLOSE_WRITE, IN_MOVED_TO = 0x8, 0x80
-notify = libc.inotify_init1(os.O_CLOEXEC | os.O_NONBLOCK)
-if notify < 0 or libc.inotify_add_watch(notify, os.fsencode(spool), IN_CLOSE_WRITE | IN_MOVED_TO) < 0:
-    sys.exit(1)
-lock = threading.Lock()
-running = 0
-last = time.monotonic()
-
-def run(path):
-    global running, last
-    try:
-        subprocess.run(["sh", path], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL)
-    finally:
-        try:
-            os.unlink(path)
-        except OSError:
-            pass
-        with lock:
-            running -= 1
-            last = time.monotonic()
-
-def take_jobs():
-    global running
-    taken = 0
-    for name in os.listdir(spool):
-        if not name.endswith(".job"):
-            continue
-        job = os.path.join(spool, name)
-        path = "%s.%d.run" % (job[:-4], os.getpid())
-        try:
-            os.rename(job, path)  # another helper may have taken it
-        except OSError:
-            continue
-        with lock:
-            running += 1
-        threading.Thread(target=run, args=(path,), daemon=True).start()
-        taken += 1
-    return taken
-
-def announce():
-    with open(alive + ".%d" % os.getpid(), "w") as f:
-        f.write("%d\n" % os.getpid())
-    os.replace(alive + ".%d" % os.getpid(), alive)
-
-announce()
-while True:
-    ready, _, _ = select.select([notify], [], [], 1.0)
-    if ready:
-        try:
-            os.read(notify, 65536)
-        except OSError:
-            pass
-    if not os.path.isdir(spool):
-        break
-    take_jobs()
-    with lock:
-        quiet = running == 0 and time.monotonic() - last >= idle
-    if quiet:
-        # The announcement goes first: a job placed before it went is taken
-        # by the look below, one placed after it starts a new helper.
-        try:
-            os.unlink(alive)
-        except OSError:
-            pass
-        if not take_jobs():
-            break
-        announce()
-while True:
-    with lock:
-        if running == 0:
-            break
-    time.sleep(0.05)
-PY
-fi
 
 # With HOSTARC_TIMES naming a file, a line "host START END" is appended to it
 # (Unix times), the time the host tools took for this call.

@@ -9,15 +9,6 @@
 // A Wine process cannot wait for a Unix process nor read its exit code, so
 // every host archiver runs through a small runner script that writes the exit
 // status into a file when the archiver ends; the DLL waits for that file.
-//
-// Starting a Unix program from Wine costs a Wine process of its own. So the
-// runner script is handed as a job file to a resident helper ("hostarc.sh
-// serve", one per Wine prefix, started by the first call that finds none):
-// it runs every job it finds in the spool folder at once, each in its own
-// process, and ends after 30 s without jobs or when the spool folder is gone.
-// A job that no helper takes within two seconds is taken back and run as
-// before.
-
 
 namespace {
 
@@ -124,91 +115,15 @@ std::wstring moduleFolder() {
   return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
 }
 
-// Temporary files of one host run, removed when it ends. The job is the
-// runner script under its name in the spool folder.
+// Temporary files of one host run, removed when it ends.
 struct RunFiles {
-  std::wstring base, script, log, status, list, job;
+  std::wstring base, script, log, status, list;
   ~RunFiles() {
-    for (const std::wstring* path : {&script, &log, &status, &list, &job})
+    for (const std::wstring* path : {&script, &log, &status, &list})
       if (!path->empty()) DeleteFileW(path->c_str());
     if (!base.empty()) DeleteFileW(base.c_str());
   }
 };
-
-// HOSTARC_HELPER=0 runs every call through a Wine process of its own, as
-// before the helper (to compare the two).
-bool helperWanted() {
-  char value[8];
-  DWORD n = GetEnvironmentVariableA("HOSTARC_HELPER", value, sizeof value);
-  return !(n == 1 && value[0] == '0');
-}
-
-// Starts the Unix program `sh scriptUnix` without waiting for it.
-bool startShell(const std::wstring& sh, const std::string& scriptUnix) {
-  std::wstring commandLine = L"\"" + sh + L"\" \"" + toWide(scriptUnix, CP_UTF8) + L"\"";
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process = {};
-  if (!CreateProcessW(sh.c_str(), &commandLine[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
-                      nullptr, nullptr, &startup, &process))
-    return false;
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-  return true;
-}
-
-// The helper's spool folder (with a trailing backslash), created when
-// missing; "" when there is none.
-std::wstring spoolFolder() {
-  WCHAR folder[MAX_PATH + 1];
-  DWORD n = GetTempPathW(MAX_PATH + 1, folder);
-  if (n == 0 || n > MAX_PATH) return std::wstring();
-  std::wstring spool = std::wstring(folder) + L"hostarc";
-  if (!CreateDirectoryW(spool.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return std::wstring();
-  return spool + L"\\";
-}
-
-// Hands the runner script to the resident helper: it is moved into the
-// spool folder as a job (a rename, so the helper never sees half a file),
-// and a helper is started when none has announced itself there. Returns
-// false when the job could not be placed.
-bool submitJob(RunFiles& files, const std::string& tool, const std::wstring& sh) {
-  std::wstring spool = spoolFolder();
-  if (spool.empty()) return false;
-  std::wstring name = files.base.substr(files.base.find_last_of(L'\\') + 1);
-  std::wstring job = spool + name + L".job";
-  if (!MoveFileExW(files.script.c_str(), job.c_str(), MOVEFILE_REPLACE_EXISTING)) return false;
-  files.script.clear();
-  files.job = job;
-  // The helper removes its "alive" file before its last look for jobs, so
-  // a job placed before this test is either seen by that look or finds the
-  // file gone and starts a helper of its own.
-  if (exists(spool + L"alive")) return true;
-  // The starter script removes itself; a helper that does not come up
-  // leaves the job to be taken back by the wait.
-  std::wstring starter = spool + name + L".start";
-  std::string spoolUnix = unixPathOf(spool);
-  if (spoolUnix.empty() ||
-      !writeWholeFile(starter, "setsid sh " + shellQuote(tool) + " serve " + shellQuote(spoolUnix) +
-                                   " </dev/null >/dev/null 2>&1 &\nrm -f \"$0\"\n") ||
-      !startShell(sh, unixPathOf(starter)))
-    DeleteFileW(starter.c_str());
-  return true;
-}
-
-// Takes an unclaimed job back from the spool (the helper renames a job it
-// takes) to run it here. False when a helper took it in the meantime.
-bool takeJobBack(RunFiles& files) {
-  std::wstring own = files.base + L".sh";
-  if (!MoveFileExW(files.job.c_str(), own.c_str(), MOVEFILE_REPLACE_EXISTING)) return false;
-  files.job.clear();
-  files.script = own;
-  // A helper that announced itself but took nothing has died: the next
-  // call starts a new one.
-  std::wstring spool = spoolFolder();
-  if (!spool.empty()) DeleteFileW((spool + L"alive").c_str());
-  return true;
-}
 
 DWORD timeoutMilliseconds() {
   char value[32];
@@ -231,16 +146,8 @@ int runHost(const std::vector<std::string>& args, RunFiles& files, char* output,
     return -1;
   }
   std::string logUnix = unixPathOf(files.log), statusUnix = unixPathOf(files.status);
-  // The helper's environment is that of the process that started it, so
-  // the one setting of this process that the host side reads goes along.
-  std::string script;
-  WCHAR times[1024];
-  DWORD timesLength = GetEnvironmentVariableW(L"HOSTARC_TIMES", times, 1024);
-  if (timesLength > 0 && timesLength < 1024)
-    script = "HOSTARC_TIMES=" + shellQuote(fromWide(times, CP_UTF8)) + "; export HOSTARC_TIMES\n";
-  else
-    script = "unset HOSTARC_TIMES\n";
-  script += "sh " + shellQuote(tool);
+  std::string scriptUnix = unixPathOf(files.script);
+  std::string script = "sh " + shellQuote(tool);
   for (const std::string& arg : args) script += " " + shellQuote(arg);
   script += " </dev/null >" + shellQuote(logUnix) + " 2>&1\n";
   // One write of "status\n": the status file is complete once it is not
@@ -251,25 +158,25 @@ int runHost(const std::vector<std::string>& args, RunFiles& files, char* output,
     return -1;
   }
 
-  if ((!helperWanted() || !submitJob(files, tool, sh)) && !startShell(sh, unixPathOf(files.script))) {
+  std::wstring commandLine = L"\"" + sh + L"\" \"" + toWide(scriptUnix, CP_UTF8) + L"\"";
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessW(sh.c_str(), &commandLine[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
+                      nullptr, nullptr, &startup, &process)) {
     setOutput(output, outputSize, "hostarc: /bin/sh cannot be started");
     return -1;
   }
+  KernelHandle processHandle(process.hProcess), threadHandle(process.hThread);
 
   // The status file is looked for every millisecond at first, then after
   // a twentieth of the time waited so far (at most 20 ms): a change
   // notification would wake sooner, but closing one costs Wine 15-20 ms.
-  const DWORD claimLimit = 2000;
   DWORD limit = timeoutMilliseconds(), started = GetTickCount();
   while (!hasContent(files.status)) {
     DWORD waited = GetTickCount() - started;
     if (waited >= limit) {
       setOutput(output, outputSize, "hostarc: the host archiver did not finish in time");
-      return -1;
-    }
-    if (!files.job.empty() && waited >= claimLimit && exists(files.job) && takeJobBack(files) &&
-        !startShell(sh, unixPathOf(files.script))) {
-      setOutput(output, outputSize, "hostarc: /bin/sh cannot be started");
       return -1;
     }
     Sleep(waited < 20 ? 1 : waited < 400 ? waited / 20 : 20);
