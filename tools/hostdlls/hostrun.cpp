@@ -94,10 +94,12 @@ bool readWholeFile(const std::wstring& path, std::string& data) {
 
 bool exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-bool hasContent(const std::wstring& path) {
+// The state of the runner's status file.
+enum class StatusFile { missing, empty, written };
+StatusFile statusFileState(const std::wstring& path) {
   WIN32_FILE_ATTRIBUTE_DATA data;
-  return GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) &&
-         (data.nFileSizeLow != 0 || data.nFileSizeHigh != 0);
+  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return StatusFile::missing;
+  return data.nFileSizeLow != 0 || data.nFileSizeHigh != 0 ? StatusFile::written : StatusFile::empty;
 }
 
 // The folder of this DLL, where hostarc.sh lies beside it.
@@ -151,7 +153,8 @@ int runHost(const std::vector<std::string>& args, RunFiles& files, char* output,
   for (const std::string& arg : args) script += " " + shellQuote(arg);
   script += " </dev/null >" + shellQuote(logUnix) + " 2>&1\n";
   // One write of "status\n": the status file is complete once it is not
-  // empty (no rename, which would cost a process of its own).
+  // empty (no rename, which would cost a process of its own). One that
+  // stays empty for a second (the write failed) reads as no status.
   script += "echo $? >" + shellQuote(statusUnix) + "\n";
   if (!writeWholeFile(files.script, script)) {
     setOutput(output, outputSize, "hostarc: cannot write the runner script");
@@ -172,9 +175,17 @@ int runHost(const std::vector<std::string>& args, RunFiles& files, char* output,
   // The status file is looked for every millisecond at first, then after
   // a twentieth of the time waited so far (at most 20 ms): a change
   // notification would wake sooner, but closing one costs Wine 15-20 ms.
-  DWORD limit = timeoutMilliseconds(), started = GetTickCount();
-  while (!hasContent(files.status)) {
+  DWORD limit = timeoutMilliseconds(), started = GetTickCount(), emptySince = 0;
+  bool seenEmpty = false;
+  for (;;) {
+    StatusFile state = statusFileState(files.status);
     DWORD waited = GetTickCount() - started;
+    if (state == StatusFile::written) break;
+    if (state == StatusFile::empty) {
+      if (!seenEmpty) emptySince = waited;
+      else if (waited - emptySince >= 1000) break;
+      seenEmpty = true;
+    }
     if (waited >= limit) {
       setOutput(output, outputSize, "hostarc: the host archiver did not finish in time");
       return -1;
