@@ -35,6 +35,12 @@ setup_real_archives "$BUILD" bench-compare
 export XDG_DATA_HOME="$WORK/xdg"
 install_veltrox "$BUILD" "$WORK/prefix" || { echo "bench: installation failed"; exit 1; }
 trap '"$SERVER" -k 2>/dev/null || true' EXIT
+# The user's session: on Windows the shell and its desktop are there before
+# anything is sent to a SendTo target. Under Wine the wineserver and the
+# desktop process end soon after their last program, and restarting them
+# costs about a second per drop, so both are kept for the whole run.
+"$SERVER" -p
+"$WINE" "$BUILD/bin/session.exe" >/dev/null 2>&1 </dev/null &
 # Xvfb has no window manager, and Wine waits 2 s for every closed managed
 # window to be withdrawn (the conversion dialog included); Windows does not.
 # Unmanaged windows are unmapped at once.
@@ -62,7 +68,7 @@ done
 (cd "$WORK/data" && tar -czf "$WORK/in/large/large.tgz" .)
 
 now() { date +%s.%N; }
-declare -A seconds
+declare -A seconds began
 measure() {  # name set run command...
   local name="$1" set="$2" run="$3" start end
   shift 3
@@ -70,6 +76,7 @@ measure() {  # name set run command...
   "$@" >/dev/null 2>&1
   end="$(now)"
   seconds["$name.$set.$run"]="$(echo "$end - $start" | bc)"
+  began["$name.$set.$run"]="$start"
 }
 median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
@@ -128,16 +135,21 @@ bsdtar_all() {  # set
 }
 
 # The parts of one Veltrox drop (set run): starts+dialog, inside archiver
-# calls, of which host tools, converter's own time.
+# calls, of which host tools, converter's own time; then starts+dialog split
+# into playuser's start (Wine start of the first program) and the drop up to
+# the dialog's answer (drop program, its hand-over to VeltroxHost.exe,
+# Veltrox.dll, the dialog appearing and being noticed), the rest being the
+# ends of the processes.
 veltrox_parts() {
-  local total="${seconds[veltrox.$1.$2]}" times
+  local total="${seconds[veltrox.$1.$2]}" began="${began[veltrox.$1.$2]}" times
   times="$(grep '^times:' "$WORK/veltrox-$1-$2.log" | tail -1)"
-  awk -v total="$total" -v times="$times" '
+  awk -v total="$total" -v began="$began" -v times="$times" '
     $1 == "dll" { dll += $3 - $2 } $1 == "host" { host += $3 - $2 }
     END {
       split(times, t, " ")  # times: started S answered A ended E
       conversion = t[7] - t[5]
-      printf "%.3f %.3f %.3f %.3f\n", total - conversion, dll, host, conversion - dll
+      printf "%.3f %.3f %.3f %.3f %.3f %.3f\n", total - conversion, dll, host, conversion - dll,
+        t[3] - began, t[5] - t[3]
     }' "$WORK/times-$1-$2.log"
 }
 
@@ -184,17 +196,18 @@ printf '%-8s %10s %8.2f %10s %8.2f\n' "hostarc/plain" "" \
   "$(echo "${med[hostarc.many]} / ${med[plain.many]}" | bc -l)" "" \
   "$(echo "${med[hostarc.large]} / ${med[plain.large]}" | bc -l)"
 
-printf '\nveltrox breakdown (medians, s)\n%-6s %14s %12s %12s %12s %10s\n' \
-  set "starts+dialog" "archivers" "host tools" "own" "own/arch"
+printf '\nveltrox breakdown (medians, s)\n%-6s %14s %12s %12s %12s %10s %10s %10s\n' \
+  set "starts+dialog" "archivers" "host tools" "own" "own/arch" "1st start" "to answer"
 for set in many large; do
-  declare -a p0=() p1=() p2=() p3=()
+  declare -a p0=() p1=() p2=() p3=() p4=() p5=()
   for run in $(seq 1 "$RUNS"); do
-    read -r a b c d <<<"$(veltrox_parts "$set" "$run")"
-    p0+=("$a"); p1+=("$b"); p2+=("$c"); p3+=("$d")
+    read -r a b c d e f <<<"$(veltrox_parts "$set" "$run")"
+    p0+=("$a"); p1+=("$b"); p2+=("$c"); p3+=("$d"); p4+=("$e"); p5+=("$f")
   done
   m1="$(median "${p1[@]}")" m3="$(median "${p3[@]}")"
-  printf '%-6s %14.2f %12.2f %12.2f %12.2f %9.1f%%\n' "$set" "$(median "${p0[@]}")" "$m1" \
-    "$(median "${p2[@]}")" "$m3" "$(echo "100 * $m3 / $m1" | bc -l)"
+  printf '%-6s %14.2f %12.2f %12.2f %12.2f %9.1f%% %10.2f %10.2f\n' "$set" "$(median "${p0[@]}")" "$m1" \
+    "$(median "${p2[@]}")" "$m3" "$(echo "100 * $m3 / $m1" | bc -l)" "$(median "${p4[@]}")" \
+    "$(median "${p5[@]}")"
 done
 # Cost of verification: the same drop with and without the Recycle Bin step.
 for set in many large; do

@@ -8,17 +8,9 @@
 
 // A Wine process cannot wait for a Unix process nor read its exit code, so
 // every host archiver runs through a small runner script that writes the exit
-// status into a file when the archiver ends; the DLL waits for that file to
-// appear (woken by a change notification on its folder, looking again at
-// least every 20 ms).
+// status into a file when the archiver ends; the DLL waits for that file.
 
 namespace {
-
-struct ChangeNotificationTraits {
-  static HANDLE invalid() { return INVALID_HANDLE_VALUE; }
-  static void close(HANDLE h) { FindCloseChangeNotification(h); }
-};
-typedef UniqueResource<HANDLE, ChangeNotificationTraits> ChangeNotification;
 
 typedef char*(CDECL* UnixNameFn)(LPCWSTR);
 typedef WCHAR*(CDECL* DosNameFn)(const char*);
@@ -102,6 +94,14 @@ bool readWholeFile(const std::wstring& path, std::string& data) {
 
 bool exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
+// The state of the runner's status file.
+enum class StatusFile { missing, empty, written };
+StatusFile statusFileState(const std::wstring& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return StatusFile::missing;
+  return data.nFileSizeLow != 0 || data.nFileSizeHigh != 0 ? StatusFile::written : StatusFile::empty;
+}
+
 // The folder of this DLL, where hostarc.sh lies beside it.
 std::wstring moduleFolder() {
   HMODULE self = nullptr;
@@ -152,15 +152,15 @@ int runHost(const std::vector<std::string>& args, RunFiles& files, char* output,
   std::string script = "sh " + shellQuote(tool);
   for (const std::string& arg : args) script += " " + shellQuote(arg);
   script += " </dev/null >" + shellQuote(logUnix) + " 2>&1\n";
-  script += "echo $? >" + shellQuote(statusUnix + ".part") + "\n";
-  script += "mv -f " + shellQuote(statusUnix + ".part") + " " + shellQuote(statusUnix) + "\n";
+  // One write of "status\n": the status file is complete once it is not
+  // empty (no rename, which would cost a process of its own). One that
+  // stays empty for a second (the write failed) reads as no status.
+  script += "echo $? >" + shellQuote(statusUnix) + "\n";
   if (!writeWholeFile(files.script, script)) {
     setOutput(output, outputSize, "hostarc: cannot write the runner script");
     return -1;
   }
 
-  std::wstring statusFolder = files.status.substr(0, files.status.find_last_of(L'\\'));
-  ChangeNotification change(FindFirstChangeNotificationW(statusFolder.c_str(), FALSE, FILE_NOTIFY_CHANGE_FILE_NAME));
   std::wstring commandLine = L"\"" + sh + L"\" \"" + toWide(scriptUnix, CP_UTF8) + L"\"";
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
@@ -172,18 +172,25 @@ int runHost(const std::vector<std::string>& args, RunFiles& files, char* output,
   }
   KernelHandle processHandle(process.hProcess), threadHandle(process.hThread);
 
-  DWORD limit = timeoutMilliseconds(), started = GetTickCount();
-  while (!exists(files.status)) {
-    if (GetTickCount() - started >= limit) {
+  // The status file is looked for every millisecond at first, then after
+  // a twentieth of the time waited so far (at most 20 ms): a change
+  // notification would wake sooner, but closing one costs Wine 15-20 ms.
+  DWORD limit = timeoutMilliseconds(), started = GetTickCount(), emptySince = 0;
+  bool seenEmpty = false;
+  for (;;) {
+    StatusFile state = statusFileState(files.status);
+    DWORD waited = GetTickCount() - started;
+    if (state == StatusFile::written) break;
+    if (state == StatusFile::empty) {
+      if (!seenEmpty) emptySince = waited;
+      else if (waited - emptySince >= 1000) break;
+      seenEmpty = true;
+    }
+    if (waited >= limit) {
       setOutput(output, outputSize, "hostarc: the host archiver did not finish in time");
       return -1;
     }
-    if (change) {
-      WaitForSingleObject(change.get(), 20);
-      FindNextChangeNotification(change.get());
-    } else {
-      Sleep(20);
-    }
+    Sleep(waited < 20 ? 1 : waited < 400 ? waited / 20 : 20);
   }
   std::string status, log;
   readWholeFile(files.status, status);

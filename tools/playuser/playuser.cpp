@@ -266,8 +266,9 @@ int wmain(int argc, wchar_t** argv) {
   bool programEnded = false;
   for (;;) {
     // Windows of another process announce nothing: they are looked for
-    // every 50 ms while the wait ends at once when the processes end.
-    DWORD wait = WaitForMultipleObjects((DWORD)waitFor.size(), waitFor.data(), TRUE, 50);
+    // every 10 ms (a look costs well under a millisecond) while the wait
+    // ends at once when the processes end.
+    DWORD wait = WaitForMultipleObjects((DWORD)waitFor.size(), waitFor.data(), TRUE, 10);
     bool ended = wait < WAIT_OBJECT_0 + waitFor.size();
     Watch watch = {process.dwProcessId, {}};
     EnumWindows(collectWindow, (LPARAM)&watch);
