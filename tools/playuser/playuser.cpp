@@ -22,6 +22,8 @@
 #include <windows.h>
 #include <tlhelp32.h>
 
+#include "ui/resources/resource.h"
+
 #include <cstdio>
 #include <cwchar>
 #include <map>
@@ -31,20 +33,11 @@
 
 namespace {
 
-// Control identifiers of the conversion dialog.
-constexpr int ID_DEST = 1011;
-constexpr int ID_SAME_PLACE = 1022;
-constexpr int ID_AFTER_DEL = 1023;
-constexpr int ID_SAME_TIME = 1045;
-constexpr int ID_SFX = 1010;
-constexpr int ID_USE_7ZIP = 1049;
-constexpr int ID_SORT = 1050;
-
 const wchar_t* const CONVERT_CAPTION = L"書庫を他の形式に変換して保存";
 
 struct Options {
   std::wstring dest;
-  int formatId = 1003;  // ZIP
+  int formatId = IDC_CONV_ZIP;
   std::map<int, bool> checks;
   bool cancel = false;
   bool manual = false;
@@ -84,11 +77,11 @@ std::wstring quoteArgument(const std::wstring& arg) {
 
 bool parseOptions(int argc, wchar_t** argv, Options& options) {
   static const std::map<std::wstring, int> formats = {
-      {L"lzh", 1002}, {L"zip", 1003}, {L"cab", 1004}, {L"tar", 1005},
-      {L"tgz", 1006}, {L"tbz2", 1007}, {L"7z", 1046}};
+      {L"lzh", IDC_CONV_LZH},   {L"zip", IDC_CONV_ZIP},       {L"cab", IDC_CONV_CAB}, {L"tar", IDC_CONV_TAR},
+      {L"tgz", IDC_CONV_TARGZ}, {L"tbz2", IDC_CONV_TARBZ2}, {L"7z", IDC_CONV_7Z}};
   static const std::map<std::wstring, int> checks = {
-      {L"--sort", ID_SORT}, {L"--sametime", ID_SAME_TIME}, {L"--afterdel", ID_AFTER_DEL},
-      {L"--sfx", ID_SFX}, {L"--use7zip", ID_USE_7ZIP}};
+      {L"--sort", IDC_CONV_SORT}, {L"--sametime", IDC_CONV_SAME_TIME}, {L"--afterdel", IDC_CONV_AFTER_DEL},
+      {L"--sfx", IDC_CONV_SFX}, {L"--use7zip", IDC_CONV_USE_7ZIP}};
   int i = 1;
   for (; i < argc; ++i) {
     std::wstring arg = argv[i];
@@ -187,8 +180,8 @@ void setCheck(HWND dialog, int id, bool on) {
 
 void answerConversion(HWND dialog, const Options& options, int number) {
   if (!options.dest.empty()) {
-    setCheck(dialog, ID_SAME_PLACE, false);
-    SetDlgItemTextW(dialog, ID_DEST, options.dest.c_str());
+    setCheck(dialog, IDC_CONV_SAME_PLACE, false);
+    SetDlgItemTextW(dialog, IDC_CONV_DEST, options.dest.c_str());
   }
   HWND format = GetDlgItem(dialog, options.formatId);
   if (format && IsWindowEnabled(format)) SendMessageW(format, BM_CLICK, 0, 0);
