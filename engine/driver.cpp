@@ -103,11 +103,12 @@ bool isExeFile(const char* path) {
 
 enum class Next { nextEntry, stopRun };
 
-// Removes a finished work folder on a thread of its own while the next
+// Removes a finished archive's folders (its work folder and the folder its
+// new archive was read back into) on a thread of its own while the next
 // archive is extracted and packed (the removal costs about as much as the
-// extraction). One removal at a time, so folders go in order; a folder that
-// the next archive needs under the same name is waited for first, and the
-// last one before the run ends. The thread is joined on every way out.
+// extraction). One archive's folders at a time, so folders go in order; a
+// folder that the next archive needs under the same name is waited for first,
+// and the last ones before the run ends. The thread is joined on every way out.
 class BackgroundRemoval {
 public:
     BackgroundRemoval() = default;
@@ -115,36 +116,40 @@ public:
     BackgroundRemoval& operator=(const BackgroundRemoval&) = delete;
     ~BackgroundRemoval() { wait(); }
 
-    void start(const std::string& folder) {
+    void start(std::vector<std::string> folders) {
         wait();
-        folder_ = folder;
+        folders_ = std::move(folders);
         thread_ = CreateThread(nullptr, 0, run, this, 0, nullptr);
-        // Without a thread the folder is removed here, as it always was.
+        // Without a thread the folders are removed here, as they always were.
         if (!thread_) {
-            removeWorkTree(folder_.c_str());
-            folder_.clear();
+            removeAll();
+            folders_.clear();
         }
     }
-    // Waits when `folder` is the one being removed.
+    // Waits when `folder` is one of those being removed.
     void waitFor(const std::string& folder) {
-        if (thread_ && lstrcmpiA(folder.c_str(), folder_.c_str()) == 0) wait();
+        if (!thread_) return;
+        for (const std::string& busy : folders_)
+            if (lstrcmpiA(folder.c_str(), busy.c_str()) == 0) return wait();
     }
     void wait() {
         if (!thread_) return;
         WaitForSingleObject(thread_, INFINITE);
         CloseHandle(thread_);
         thread_ = nullptr;
-        folder_.clear();
+        folders_.clear();
     }
 
 private:
+    void removeAll() {
+        for (const std::string& folder : folders_) removeWorkTree(folder.c_str());
+    }
     static DWORD WINAPI run(LPVOID parameter) {
-        BackgroundRemoval* self = static_cast<BackgroundRemoval*>(parameter);
-        removeWorkTree(self->folder_.c_str());
+        static_cast<BackgroundRemoval*>(parameter)->removeAll();
         return 0;
     }
     HANDLE thread_ = nullptr;
-    std::string folder_;
+    std::vector<std::string> folders_;
 };
 
 struct RunState {
@@ -152,7 +157,8 @@ struct RunState {
     bool firstArchive = true;
     std::string deleteList;        // NUL-terminated paths
     std::vector<std::string> unverified;   // converted, but kept: the new archive was not confirmed
-    BackgroundRemoval removal;              // the previous archive's work folder
+    BackgroundRemoval removal;              // the previous archive's folders
+    std::string checkFolder;                // this archive's read-back folder, once made
 };
 
 // Formats whose extraction rows can read back a new archive of `target`, in
@@ -176,10 +182,9 @@ bool verifyOutput(ConverterContext& ctx, RunState& run, const std::string& stem,
     for (ArchiveFormat format : readBackFormats(ctx, ctx.formats)) {
         if (!loadArchiver(ctx, format, false)) continue;
         if (!prepareWorkFolder(checkFolder.c_str())) return false;
-        bool same = extractArchive(ctx, outputPath, checkFolder.c_str(), format) &&
-                    sameWorkTrees(workFolder.c_str(), checkFolder.c_str());
-        removeWorkTree(checkFolder.c_str());
-        return same;
+        run.checkFolder = checkFolder;
+        return extractArchive(ctx, outputPath, checkFolder.c_str(), format) &&
+               sameWorkTrees(workFolder.c_str(), checkFolder.c_str());
     }
     return false;
 }
@@ -333,7 +338,10 @@ Next convertOne(ConverterContext& ctx, RunState& run, const char* source) {
 
     if (extractArchive(ctx, source, workFolder.c_str(), sourceFormat))
         packWorkFolder(ctx, run, source, stem, workFolder, outputPath, sizeof outputPath);
-    run.removal.start(workFolder);
+    std::vector<std::string> finished{workFolder};
+    if (!run.checkFolder.empty()) finished.push_back(run.checkFolder);
+    run.checkFolder.clear();
+    run.removal.start(std::move(finished));
     return Next::nextEntry;
 }
 

@@ -482,8 +482,8 @@ TEST_F(DropFixture, OnlyVerifiedSourcesAreRecycled) {
 
 // A work folder is removed while the next archive is converted, but one that
 // the next archive needs under the same name (same stem, or the check folder
-// "~<stem>.chk") is gone before that archive extracts; none is left after
-// the drop.
+// "~<stem>.chk", either way round) is gone before that archive extracts; none
+// is left after the drop.
 TEST_F(DropFixture, WorkFoldersOfTheSameNameAreRemovedBeforeTheNextArchive) {
     StandinFolder dlls({"unlha32.dll", "cab32.dll", "7-zip32.dll"});
     std::vector<std::pair<std::string, std::string>> many;
@@ -493,6 +493,8 @@ TEST_F(DropFixture, WorkFoldersOfTheSameNameAreRemovedBeforeTheNextArchive) {
         makeArchive(source / "big.cab", {{"x.txt", "x"}}),
         makeArchive(source / "s.chk.lzh", many),
         makeArchive(source / "s.lzh", {{"y.txt", "y"}}),
+        makeArchive(source / "t.lzh", many),
+        makeArchive(source / "t.chk.lzh", {{"z.txt", "z"}}),
     };
     DialogDriver driver([&](DialogDriver& d) {
         confirmDialog(d, {dest.path(), IDC_CONV_7Z, {IDC_CONV_AFTER_DEL}});
@@ -503,12 +505,13 @@ TEST_F(DropFixture, WorkFoldersOfTheSameNameAreRemovedBeforeTheNextArchive) {
     EXPECT_EQ(driver.seenCount(), 2u);
     EXPECT_EQ(contentOf(dest / "big (1).7z"), (std::vector<std::string>{"F x.txt=x"}));
     EXPECT_EQ(contentOf(dest / "s.7z"), (std::vector<std::string>{"F y.txt=y"}));
+    EXPECT_EQ(contentOf(dest / "t.chk.7z"), (std::vector<std::string>{"F z.txt=z"}));
     EXPECT_EQ(contentOf(dest / "big.7z").size(), many.size());
     for (const std::string& input : inputs) {
         for (int i = 0; i < 100 && pathExists(input); ++i) Sleep(100);
         EXPECT_FALSE(pathExists(input)) << input;
     }
-    for (const char* folder : {"~big", "~s.chk", "~s"}) EXPECT_FALSE(pathExists(tempFolder() + folder)) << folder;
+    for (const char* folder : {"~big", "~s.chk", "~s", "~t", "~t.chk"}) EXPECT_FALSE(pathExists(tempFolder() + folder)) << folder;
 }
 
 // A new ZIP archive that no installed DLL can read back keeps its source.
