@@ -213,13 +213,15 @@ HMODULE loadArchiverLibrary(const char* dllName) {
     // Loaded by the full path our search found, so that probe, About box and
     // load always mean the same file, whatever another DLL did to the
     // process's search meanwhile. The DLL's static imports are looked for
-    // beside it first: where LOAD_LIBRARY_SEARCH_* exist (AddDllDirectory is
-    // exported), LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_DEFAULT_DIRS
-    // does so whatever default directories a DLL has set (Wine applies narrowed
-    // defaults to a LOAD_WITH_ALTERED_SEARCH_PATH load; Windows does not
-    // document that flag with narrowed defaults); older systems, which
-    // cannot narrow, take LOAD_WITH_ALTERED_SEARCH_PATH. Companions loaded by
-    // DllMain are covered by the call scope.
+    // beside it first. Where the LOAD_LIBRARY_SEARCH_* flags exist
+    // (AddDllDirectory is exported), LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR |
+    // LOAD_LIBRARY_SEARCH_DEFAULT_DIRS says so exactly: the DLL's folder, the
+    // program's folder, added folders, System32, whatever defaults a DLL has
+    // set, on Windows and under Wine alike. LOAD_WITH_ALTERED_SEARCH_PATH
+    // does it on every Windows, but its search after narrowed defaults is not
+    // documented (Wine takes the DLL's folder, then the narrowed defaults);
+    // it is taken only where nothing can narrow. Neither flag reaches a
+    // companion that the DLL loads by bare name later: ArchiverCallScope does.
     HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
     bool searchFlags = kernel && GetProcAddress(kernel, "AddDllDirectory") != nullptr;
     DWORD flags = searchFlags ? (LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_DEFAULT_DIRS)
