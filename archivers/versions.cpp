@@ -39,9 +39,9 @@ const size_t ZP_VERSION_RECORD_SIZE = 64;
 
 // The fixed file information of a file's version resource, copied out of
 // the block. False when the file has none or it cannot be read; `size` is
-// the size of the version information (0 when there is none).
-// A bare DLL name is the file the archiver search finds (what a load would
-// load), not what the process's own, possibly narrowed, search finds.
+// the size of the version information (0 when there is none). A bare DLL
+// name means the file the archiver search finds (what a load would load), not
+// what the process's own, possibly narrowed, search finds.
 bool readFixedFileInfo(const char* fileName, VS_FIXEDFILEINFO& info, DWORD& size) {
     size = 0;
     std::wstring path;
