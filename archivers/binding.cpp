@@ -177,7 +177,8 @@ bool runArchiverCommand(ConverterContext& ctx, HMODULE module, const char* expor
     ArchiverCommandProc command = reinterpret_cast<ArchiverCommandProc>(GetProcAddress(module, exportName));
     if (!command) return false;
     ctx.outputBuffer[0] = 0;
-    return command(ctx.ownerWindow, commandLine.c_str(), ctx.outputBuffer, OUTPUT_BUFFER_SIZE) == 0;
+    ctx.lastArchiverResult = command(ctx.ownerWindow, commandLine.c_str(), ctx.outputBuffer, OUTPUT_BUFFER_SIZE);
+    return ctx.lastArchiverResult == 0;
 }
 
 const char* commandExportName(ArchiveFormat format) {

@@ -76,6 +76,7 @@ struct ConverterContext {
     int32_t aceAvailable;       // -1 not looked for, 1 found, 0 absent
     int32_t folderSearch;       // 0 not asked, 1 folder only, 2 with subfolders, -1 skip folders
     const AceDialogs* aceDialogs;   // what an ACE extraction shows; null: no ACE extraction
+    int32_t lastArchiverResult;     // what the last archiver call returned (0 = success)
 
     ConverterContext();
     virtual ~ConverterContext();
