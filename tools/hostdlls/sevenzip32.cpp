@@ -1,6 +1,7 @@
 // 7-zip32.dll: 7z (and ZIP when the archive name ends in .zip) with 7-Zip.
 //   x -y "archive" "folder\"
 //   a -t7z|-tzip --r|-r0 [-m...] "archive" "folder\" "@list" | *
+#include "hostlist.h"
 #include "hostrun.h"
 
 extern "C" int WINAPI SevenZip(HWND window, LPCSTR commandLine, LPSTR output, DWORD outputSize) {
@@ -24,3 +25,6 @@ extern "C" int WINAPI SevenZip(HWND window, LPCSTR commandLine, LPSTR output, DW
 }
 
 extern "C" WORD WINAPI SevenZipGetVersion() { return 920; }
+
+// Listing: what the extraction of the archive writes.
+HOST_LISTING_EXPORTS(SevenZip, "7z")

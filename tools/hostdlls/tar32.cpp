@@ -1,6 +1,7 @@
 // tar32.dll: TAR, TAR-GZ and TAR-BZ2 with the host's tar reader and writer.
 //   extract: [--display-...] -xvf[z] "archive" "folder\"
 //   create:  [--display-...] -cvf | -cvfzN | -cvfBN "archive" "folder\" "@list" | *.*
+#include "hostlist.h"
 #include "hostrun.h"
 
 extern "C" int WINAPI Tar(HWND window, LPCSTR commandLine, LPSTR output, DWORD outputSize) {
@@ -26,3 +27,6 @@ extern "C" int WINAPI Tar(HWND window, LPCSTR commandLine, LPSTR output, DWORD o
 
 // Version 2.50: new enough for the dialog switches and bzip2 without bz2lib.
 extern "C" WORD WINAPI TarGetVersion() { return 250; }
+
+// Listing: what the extraction of the archive writes.
+HOST_LISTING_EXPORTS(Tar, "tar")
