@@ -260,7 +260,8 @@ bool runArchiverCommand(ConverterContext& ctx, HMODULE module, const char* expor
     if (!command) return false;
     ctx.outputBuffer[0] = 0;
     ArchiverCallScope scope(module);
-    return command(ctx.ownerWindow, commandLine.c_str(), ctx.outputBuffer, OUTPUT_BUFFER_SIZE) == 0;
+    ctx.lastArchiverResult = command(ctx.ownerWindow, commandLine.c_str(), ctx.outputBuffer, OUTPUT_BUFFER_SIZE);
+    return ctx.lastArchiverResult == 0;
 }
 
 const char* commandExportName(ArchiveFormat format) {

@@ -58,7 +58,8 @@ void probeArchivers(ConverterContext& ctx);
 
 // Resolves `exportName` on `module` (at every call, never cached), clears
 // outputBuffer and calls it with ownerWindow, the command line and the
-// 32768-byte buffer. True only when the export exists and returned 0.
+// 32768-byte buffer. True only when the export exists and returned 0; what
+// it returned is kept in ctx.lastArchiverResult.
 bool runArchiverCommand(ConverterContext& ctx, HMODULE module, const char* exportName,
                         const std::string& commandLine);
 

@@ -22,6 +22,8 @@
 namespace {
 
 const char CONVERT_CAPTION[] = "書庫を他の形式に変換して保存";
+const std::string NOT_CONVERTED =
+    "次の書庫は変換できませんでした。(かっこ内は失敗した処理とアーカイバ DLL の戻り値です)\n\n";
 
 // The drop handler's class id in registry form "{...}".
 std::string classId() {
@@ -234,6 +236,7 @@ TEST_F(DropFixture, ConvertedSourcesGoToTheRecycleBinInOneOperation) {
         confirmDialog(d, {dest.path(), IDC_CONV_7Z, {IDC_CONV_AFTER_DEL}});
         SeenWindow confirm = d.waitFor("ファイルの削除の確認");
         d.click(confirm, IDYES);
+        d.click(d.waitFor("Veltrox.dll"), IDOK);   // c.lzh was not converted
     }, 30000);
     EXPECT_EQ(drop({a, b, c}, marker.path()), 0);
     ASSERT_TRUE(driver.finish());
@@ -252,9 +255,12 @@ TEST_F(DropFixture, SuccessWithoutAnOutputArchiveKeepsTheSource) {
     std::string a = makeArchive(source / "a.lzh", {{"a.txt", "a"}});
     DialogDriver driver([&](DialogDriver& d) {
         confirmDialog(d, {dest.path(), IDC_CONV_7Z, {IDC_CONV_AFTER_DEL, IDC_CONV_SAME_TIME}});
+        d.click(d.waitFor("Veltrox.dll"), IDOK);
     });
     EXPECT_EQ(drop({a}, marker.path()), 0);
     EXPECT_TRUE(driver.finish());   // no delete confirmation: nothing is recycled
+    ASSERT_EQ(driver.seenCount(), 2u);
+    EXPECT_EQ(driver.seen(1).text(), NOT_CONVERTED + fromAnsi(a) + "  (圧縮 0x0)\n    stand-in archiver output");
     EXPECT_TRUE(pathExists(a));
     EXPECT_FALSE(pathExists(dest / "a.7z"));
 }
@@ -529,6 +535,111 @@ TEST_F(DropFixture, TargetNoDllCanReadBackKeepsTheSource) {
               "次の書庫は変換結果を確認できなかったため、ごみ箱へ移動しませんでした。\n\n" + fromAnsi(a));
     EXPECT_TRUE(pathExists(dest / "a.zip"));
     EXPECT_TRUE(pathExists(a));
+}
+
+// The source's own DLL lists it first: entries that one Windows folder cannot
+// hold side by side refuse the archive before anything is extracted.
+TEST_F(DropFixture, ListingThatAWindowsFolderCannotHoldRefusesTheArchive) {
+    StandinFolder dlls({"unlha32.dll", "tar32.dll", "7-zip32.dll"});
+    const std::string clash = "\n\nの中に、Windows のフォルダーに同時に置けない名前のファイル (大文字と小文字だけが違う名前や、"
+                              "使えない文字を含む名前) があるため、変換できません。";
+    const std::string codePage = "\n\nの中にファイル名に変換できない文字を含むファイルがあるため、変換できません。";
+    const struct {
+        const char* name;
+        std::vector<std::pair<std::string, std::string>> files;
+        const std::string& message;
+    } refused[] = {
+        {"twins.lzh", {{"B.txt", "B"}, {"b.txt", "b"}}, clash},
+        {"device.lzh", {{"con.txt", "c"}}, clash},
+        {"colon.lzh", {{"a:b.txt", "a"}}, clash},
+        {"question.lzh", {{"a?b.txt", "q"}}, codePage},
+    };
+    std::vector<std::string> inputs;
+    for (const auto& r : refused) inputs.push_back(makeArchive(source / r.name, r.files));
+    inputs.push_back(makeArchive(source / "clean.tar", {{"d\\", ""}, {"d\\x.txt", "x"}, {"y.txt", "y"}}));
+    DialogDriver driver([&](DialogDriver& d) {
+        confirmDialog(d, {dest.path(), IDC_CONV_7Z, {IDC_CONV_AFTER_DEL}});
+        for (size_t i = 0; i < 4; ++i) d.click(d.waitFor("Veltrox.dll"), IDOK);
+        d.click(d.waitFor("ファイルの削除の確認"), IDYES);
+    }, 120000);
+    EXPECT_EQ(drop(inputs, marker.path()), 0);
+    ASSERT_TRUE(driver.finish());
+    ASSERT_EQ(driver.seenCount(), 6u);
+    for (size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(driver.seen(i + 1).text(), fromAnsi(inputs[i]) + refused[i].message) << inputs[i];
+        EXPECT_TRUE(pathExists(inputs[i])) << inputs[i];
+    }
+    for (const StandinCall& call : readStandinCommands(dlls.logPath()))
+        EXPECT_EQ(call.dll == "unlha32.dll", false) << call.commandLine;   // nothing extracted
+    for (const char* output : {"twins.7z", "device.7z", "colon.7z", "question.7z"})
+        EXPECT_FALSE(pathExists(dest / output)) << output;
+    EXPECT_EQ(contentOf(dest / "clean.7z"), (std::vector<std::string>{"F d\\x.txt=x", "F y.txt=y"}));
+    for (int i = 0; i < 100 && pathExists(inputs[4]); ++i) Sleep(100);
+    EXPECT_FALSE(pathExists(inputs[4]));
+}
+
+// With the sources going to the Recycle Bin, a source whose extraction did not
+// produce every file its listing names, or that could not be listed, is kept
+// and named; a failed extraction is named with the DLL's result and text.
+TEST_F(DropFixture, SourceIsRecycledOnlyWhenItsListingWasExtracted) {
+    StandinFolder dlls({"unlha32.dll", "tar32.dll", "unarj32j.dll", "unzip32.dll", "cab32.dll", "7-zip32.dll"});
+    setStandinAction("7-zip32.dll", "none");        // answers 0, its folder stays empty
+    setStandinAction("cab32.dll", "none");          // answers 0 and makes no folder
+    setStandinListing("tar32.dll", "f:ghost.txt");  // a file the extraction does not write
+    setStandinResult("unarj32j.dll", 0x8010);
+    setStandinListing("unzip32.dll", "fail");
+    std::vector<std::string> inputs;
+    for (const char* name : {"empty.7z", "ghost.tar", "unlisted.zip", "nofolder.cab", "failed.arj", "clean.lzh"})
+        inputs.push_back(makeArchive(source / name, {{"a.txt", "a"}, {"sub\\b.txt", "b"}}));
+    DialogDriver driver([&](DialogDriver& d) {
+        confirmDialog(d, {dest.path(), IDC_CONV_TARGZ, {IDC_CONV_AFTER_DEL}});
+        d.click(d.waitFor("ファイルの削除の確認"), IDYES);
+        d.click(d.waitFor("Veltrox.dll"), IDOK);
+        d.click(d.waitFor("Veltrox.dll"), IDOK);
+    }, 120000);
+    EXPECT_EQ(drop(inputs, marker.path()), 0);
+    ASSERT_TRUE(driver.finish());
+    ASSERT_EQ(driver.seenCount(), 4u);
+    EXPECT_EQ(driver.seen(2).text(),
+              NOT_CONVERTED + fromAnsi(inputs[3]) + "  (展開 0x0)\n    stand-in archiver output\n" + fromAnsi(inputs[4]) +
+                  "  (展開 0x8010)\n    stand-in archiver output");
+    EXPECT_EQ(driver.seen(3).text(), "次の書庫は変換結果を確認できなかったため、ごみ箱へ移動しませんでした。\n\n" +
+                                         fromAnsi(inputs[0] + "\n" + inputs[1] + "\n" + inputs[2]));
+    for (int i = 0; i < 100 && pathExists(inputs[5]); ++i) Sleep(100);
+    EXPECT_FALSE(pathExists(inputs[5]));
+    for (size_t i = 0; i < 5; ++i) EXPECT_TRUE(pathExists(inputs[i])) << inputs[i];
+}
+
+// "a..lzh" has the stem "a.", which Windows stores as "a": its folders must
+// still never be those of "a.lzh" in the same drop.
+TEST_F(DropFixture, StemsThatWindowsTreatsAsOneGetFoldersOfTheirOwn) {
+    StandinFolder dlls({"unlha32.dll", "7-zip32.dll"});
+    std::vector<std::string> inputs = {makeArchive(source / "a..lzh", {{"dot.txt", "1"}}),
+                                       makeArchive(source / "A .lzh", {{"space.txt", "2"}}),
+                                       makeArchive(source / "a.lzh", {{"plain.txt", "3"}})};
+    DialogDriver driver([&](DialogDriver& d) {
+        confirmDialog(d, {dest.path(), IDC_CONV_7Z, {IDC_CONV_AFTER_DEL}});
+        d.click(d.waitFor("ファイルの削除の確認"), IDYES);
+    }, 120000);
+    EXPECT_EQ(drop(inputs, marker.path()), 0);
+    ASSERT_TRUE(driver.finish());
+    std::vector<std::string> folders;
+    for (const StandinCall& call : readStandinCommands(dlls.logPath())) {
+        size_t end = call.commandLine.rfind('"');
+        size_t start = call.commandLine.rfind('"', end - 1);
+        std::string folder = call.commandLine.substr(start + 1, end - start - 1);
+        while (!folder.empty() && (folder.back() == '\\' || folder.back() == '.' || folder.back() == ' '))
+            folder.pop_back();
+        CharUpperA(&folder[0]);
+        if (call.commandLine.compare(0, 2, "e ") == 0 || call.commandLine.compare(0, 2, "x ") == 0)
+            folders.push_back(folder);
+    }
+    ASSERT_EQ(folders.size(), 6u);   // three extractions, three read-backs
+    std::sort(folders.begin(), folders.end());
+    EXPECT_EQ(std::unique(folders.begin(), folders.end()), folders.end());
+    EXPECT_EQ(contentOf(dest / "a..7z"), (std::vector<std::string>{"F dot.txt=1"}));
+    EXPECT_EQ(contentOf(dest / "A .7z"), (std::vector<std::string>{"F space.txt=2"}));
+    EXPECT_EQ(contentOf(dest / "a.7z"), (std::vector<std::string>{"F plain.txt=3"}));
 }
 
 TEST_F(DropFixture, DllPlantedInTheWorkFolderIsNeverLoaded) {

@@ -1,5 +1,5 @@
 // The exports of one stand-in DLL; STANDIN_* macros come from CMakeLists.txt.
-// All four entry points exist in every stand-in; its .def file decides which
+// All entry points exist in every stand-in; its .def file decides which
 // ones are exported and under which names.
 #include "standin.h"
 
@@ -13,4 +13,12 @@ int WINAPI standinCommand(HWND owner, LPCSTR commandLine, LPSTR output, DWORD ou
 WORD WINAPI standinVersion(void) { return standinReportVersion(identity); }
 void WINAPI standinZpVersion(unsigned char* record) { standinFillZpVersion(identity, record); }
 int WINAPI standinRarGetDllVersion(void) { return standinReportRarVersion(identity); }
+HANDLE WINAPI standinOpenArchive(HWND owner, LPCSTR archive, DWORD mode) {
+    return standinOpenListing(identity, owner, archive, mode);
+}
+int WINAPI standinCloseArchive(HANDLE listing) { return standinCloseListing(listing); }
+int WINAPI standinFindFirst(HANDLE listing, LPCSTR pattern, void* record) {
+    return standinFindEntry(listing, pattern, record);
+}
+int WINAPI standinFindNext(HANDLE listing, void* record) { return standinFindEntry(listing, nullptr, record); }
 }
