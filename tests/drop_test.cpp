@@ -487,7 +487,7 @@ TEST_F(DropFixture, OnlyVerifiedSourcesAreRecycled) {
 }
 
 // A work folder is removed while the next archive is converted, but one that
-// the next archive needs under the same name (same stem, or the check folder
+// the next archive needs under the same name (same stem in any case, or the check folder
 // "~<stem>.chk", either way round) is gone before that archive extracts; none
 // is left after the drop.
 TEST_F(DropFixture, WorkFoldersOfTheSameNameAreRemovedBeforeTheNextArchive) {
@@ -496,7 +496,7 @@ TEST_F(DropFixture, WorkFoldersOfTheSameNameAreRemovedBeforeTheNextArchive) {
     for (int i = 0; i < 1500; ++i) many.push_back({"d" + std::to_string(i % 15) + "\\f" + std::to_string(i), "m"});
     std::vector<std::string> inputs = {
         makeArchive(source / "big.lzh", many),
-        makeArchive(source / "big.cab", {{"x.txt", "x"}}),
+        makeArchive(source / "BIG.cab", {{"x.txt", "x"}}),   // "~BIG" is "~big": waited for
         makeArchive(source / "s.chk.lzh", many),
         makeArchive(source / "s.lzh", {{"y.txt", "y"}}),
         makeArchive(source / "t.lzh", many),
@@ -700,16 +700,46 @@ TEST_F(DropFixture, SecondDropWhileOneRunsIsRefused) {
 
 
 
-// The second process of the test below: one drop that must be refused
-// because another process is converting. Run only when started by it.
+// The second process of the tests below: one drop of VX_SECOND_DROP, refused
+// because another process is converting, or with VX_SECOND_DEST converted
+// into that folder. Run only when started by them.
 TEST_F(DropFixture, DISABLED_DropFromASecondProcess) {
-    char input[MAX_PATH] = "";
+    char input[MAX_PATH] = "", target[MAX_PATH] = "";
     ASSERT_NE(GetEnvironmentVariableA("VX_SECOND_DROP", input, MAX_PATH), 0u);
-    DialogDriver driver([&](DialogDriver& d) { d.click(d.waitFor("Veltrox.dll"), IDOK); });
+    bool converts = GetEnvironmentVariableA("VX_SECOND_DEST", target, MAX_PATH) != 0;
+    DialogDriver driver([&](DialogDriver& d) {
+        if (converts) confirmDialog(d, {target});
+        else d.click(d.waitFor("Veltrox.dll"), IDOK);
+    }, 120000);
     EXPECT_EQ(drop({input}, marker.path()), 0);
     ASSERT_TRUE(driver.finish());
     ASSERT_EQ(driver.seenCount(), 1u);
-    EXPECT_EQ(driver.seen(0).text(), "変換処理の実行中です。終了してから再度実行してください。");
+    if (!converts) {
+        EXPECT_EQ(driver.seen(0).text(), "変換処理の実行中です。終了してから再度実行してください。");
+    }
+}
+
+// Runs the drop above in a new process of this program; its exit code.
+DWORD runSecondProcess(const std::string& input, const std::string& target = std::string()) {
+    SetEnvironmentVariableA("VX_SECOND_DROP", input.c_str());
+    SetEnvironmentVariableA("VX_SECOND_DEST", target.empty() ? nullptr : target.c_str());
+    DWORD exitCode = 99;
+    wchar_t self[MAX_PATH * 2] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH * 2);
+    std::wstring commandLine = std::wstring(L"\"") + self +
+        L"\" --gtest_also_run_disabled_tests --gtest_filter=DropFixture.DISABLED_DropFromASecondProcess";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (CreateProcessW(self, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+        WaitForSingleObject(process.hProcess, 300000);
+        GetExitCodeProcess(process.hProcess, &exitCode);
+        CloseHandle(process.hProcess);
+        CloseHandle(process.hThread);
+    }
+    SetEnvironmentVariableA("VX_SECOND_DROP", nullptr);
+    SetEnvironmentVariableA("VX_SECOND_DEST", nullptr);
+    return exitCode;
 }
 
 TEST_F(DropFixture, SecondProcessIsRefusedWhileTheFirstConverts) {
@@ -717,32 +747,134 @@ TEST_F(DropFixture, SecondProcessIsRefusedWhileTheFirstConverts) {
     std::vector<std::pair<std::string, std::string>> files;
     for (int i = 0; i < 40; ++i) files.push_back({"d\\f" + std::to_string(i) + ".txt", std::string(i, 'x')});
     std::string a = makeArchive(source / "a.lzh", files);
-    SetEnvironmentVariableA("VX_SECOND_DROP", a.c_str());
     DWORD secondExit = 99;
     DialogDriver driver([&](DialogDriver& d) {
         SeenWindow dialog = d.waitFor(CONVERT_CAPTION);
-        wchar_t self[MAX_PATH * 2] = {};
-        GetModuleFileNameW(nullptr, self, MAX_PATH * 2);
-        std::wstring commandLine = std::wstring(L"\"") + self +
-            L"\" --gtest_also_run_disabled_tests --gtest_filter=DropFixture.DISABLED_DropFromASecondProcess";
-        STARTUPINFOW startup = {};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION process = {};
-        if (CreateProcessW(self, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
-            WaitForSingleObject(process.hProcess, 300000);
-            GetExitCodeProcess(process.hProcess, &secondExit);
-            CloseHandle(process.hProcess);
-            CloseHandle(process.hThread);
-        }
+        secondExit = runSecondProcess(a);
         d.click(dialog, IDC_CONV_7Z);
         d.setText(dialog, IDC_CONV_DEST, fromAnsi(dest.path()));
         d.click(dialog, IDOK);
     }, 300000);
     EXPECT_EQ(drop({a}, marker.path()), 0);
     ASSERT_TRUE(driver.finish());
-    SetEnvironmentVariableA("VX_SECOND_DROP", nullptr);
     EXPECT_EQ(secondExit, 0u);
     EXPECT_EQ(contentOf(dest / "a.7z"), contentOf(a));
     EXPECT_EQ(contentOf(a).size(), 40u);
+}
+
+// A drop that has ended holds no lock: while its process stays open, a drop
+// from another process converts.
+TEST_F(DropFixture, FinishedDropLeavesNoLockForOtherProcesses) {
+    StandinFolder dlls({"unlha32.dll", "7-zip32.dll"});
+    std::string a = makeArchive(source / "a.lzh", {{"a.txt", "a"}});
+    std::string b = makeArchive(source / "b.lzh", {{"b.txt", "b"}});
+    DialogDriver driver([&](DialogDriver& d) { confirmDialog(d, {dest.path()}); });
+    EXPECT_EQ(drop({a}, marker.path()), 0);
+    ASSERT_TRUE(driver.finish());
+    ASSERT_TRUE(pathExists(dest / "a.7z"));
+    EXPECT_EQ(runSecondProcess(b, dest.path()), 0u);
+    EXPECT_EQ(contentOf(dest / "b.7z"), contentOf(b));
+}
+
+// A leftover read-back folder "~<stem>.chk" that is a link is never
+// extracted into: the folder behind it keeps exactly its files. Where the
+// link cannot be removed (Wine) the new archive is not confirmed and its
+// source is kept and named.
+TEST_F(DropFixture, LeftoverReadBackLinkIsNeverExtractedInto) {
+    StandinFolder dlls({"unlha32.dll", "7-zip32.dll"});
+    ScratchFolder outside("out");
+    writeBytes(outside / "precious.txt", "keep me");
+    std::string stem = "vxchk" + std::to_string(GetCurrentProcessId());
+    std::string check = tempFolder() + "~" + stem + ".chk";
+    LinkRemoval removal({check}, {tempFolder() + "~" + stem});
+    ASSERT_TRUE(makeLink(outside.path(), check));
+    std::string a = makeArchive(source / (stem + ".lzh"), {{"a.txt", "a"}});
+    DialogDriver driver([&](DialogDriver& d) {
+        confirmDialog(d, {dest.path(), IDC_CONV_7Z, {IDC_CONV_AFTER_DEL}});
+    }, 120000);
+    EXPECT_EQ(drop({a}, marker.path()), 0);
+    driver.finish(false);
+    EXPECT_FALSE(pathExists(outside / "a.txt"));
+    EXPECT_EQ(readBytes(outside / "precious.txt"), "keep me");
+    EXPECT_TRUE(pathExists(dest / (stem + ".7z")));
+    if (pathExists(check)) {
+        EXPECT_TRUE(pathExists(a));
+        ASSERT_EQ(driver.unexpectedWindows().size(), 1u);
+        EXPECT_EQ(driver.unexpectedWindows()[0].text(),
+                  "次の書庫は変換結果を確認できなかったため、ごみ箱へ移動しませんでした。\n\n" + fromAnsi(a));
+    }
+}
+
+// Work paths of 259 bytes fit the archivers' 260-byte buffers; one of 260
+// does not and refuses its archive. An old yz1.dll, which never reads the
+// response file, is not handed a folder holding a link (its own recursion
+// would follow it): refused, no call.
+TEST_F(DropFixture, WorkPathLimitAndOldYz1WithLinks) {
+    StandinFolder dlls({"unlha32.dll", "7-zip32.dll", "yz1.dll"});
+    setStandinVersion("yz1.dll", 19);
+    ScratchFolder outside("out");
+    writeBytes(outside / "secret.txt", "secret");
+    size_t nameLength = 259 - (tempFolder().size() + std::string("~w\\").size());
+    ASSERT_LT(nameLength, 250u);
+    std::string longName(nameLength, 'n');
+    struct Case {
+        const char* stem;
+        int button;
+        std::wstring extra;
+        const char* message;   // null: converted
+    } cases[] = {
+        {"w", IDC_CONV_7Z, L"f:" + toWide(longName), nullptr},
+        {"ww", IDC_CONV_7Z, L"f:" + toWide(longName), "はパスが長すぎるため変換できません。"},
+        {"yl", IDC_CONV_YZ1, L"l:link>" + toWide(fromAnsi(outside.path())),
+         "の作業フォルダを準備できないため、変換できません。"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.stem);
+        clearStandinLog(dlls.logPath());
+        LinkRemoval removal({tempFolder() + "~" + c.stem + "\\link"}, {tempFolder() + "~" + c.stem});
+        setStandinExtra("unlha32.dll", c.extra);
+        std::string a = makeArchive(source / (std::string(c.stem) + ".lzh"), {{"a.txt", "a"}});
+        DialogDriver driver([&](DialogDriver& d) {
+            confirmDialog(d, {dest.path(), c.button});
+            if (c.message) d.click(d.waitFor("Veltrox.dll"), IDOK);
+        }, 120000);
+        EXPECT_EQ(drop({a}, marker.path()), 0);
+        ASSERT_TRUE(driver.finish());
+        std::string out = dest / (std::string(c.stem) + (c.button == IDC_CONV_YZ1 ? ".yz1" : ".7z"));
+        if (c.message) {
+            ASSERT_EQ(driver.seenCount(), 2u);
+            EXPECT_EQ(driver.seen(1).text(), fromAnsi(a) + "\n\n" + c.message);
+            EXPECT_FALSE(pathExists(out));
+            for (const StandinCall& call : readStandinCommands(dlls.logPath())) EXPECT_EQ(call.dll, "unlha32.dll");
+        } else {
+            EXPECT_EQ(contentOf(out), (std::vector<std::string>{"F a.txt=a", "F " + longName + "=extra"}));
+        }
+        EXPECT_TRUE(pathExists(a));
+    }
+    EXPECT_EQ(readBytes(outside / "secret.txt"), "secret");
+}
+
+// A work folder 500 levels deep is refused as too long (nothing is packed)
+// and removed, and the next archive is converted. Deeper trees cost Wine
+// time cubic in their depth, and it makes no path over 4,075 characters;
+// that the walks use no stack per level is checked in driver_test.
+TEST_F(DropFixture, DeepWorkFolderIsRefusedAndRemoved) {
+    StandinFolder dlls({"unlha32.dll", "cab32.dll", "7-zip32.dll"});
+    std::wstring deep;
+    for (int level = 0; level < 500; ++level) deep += L"d\\";
+    setStandinExtra("unlha32.dll", L"f:" + deep + L"x");
+    std::string a = makeArchive(source / "deep.lzh", {{"a.txt", "a"}});
+    std::string b = makeArchive(source / "b.cab", {{"b.txt", "b"}});
+    DialogDriver driver([&](DialogDriver& d) {
+        confirmDialog(d, {dest.path()});
+        d.click(d.waitFor("Veltrox.dll"), IDOK);
+    }, 300000);
+    EXPECT_EQ(drop({a, b}, marker.path()), 0);
+    ASSERT_TRUE(driver.finish());
+    ASSERT_EQ(driver.seenCount(), 2u);
+    EXPECT_EQ(driver.seen(1).text(), fromAnsi(a) + "\n\nはパスが長すぎるため変換できません。");
+    EXPECT_FALSE(pathExists(dest / "deep.7z"));
+    EXPECT_EQ(contentOf(dest / "b.7z"), (std::vector<std::string>{"F b.txt=b"}));
+    EXPECT_FALSE(pathExists(tempFolder() + "~deep"));
 }
 }  // namespace
