@@ -127,7 +127,8 @@ mkdir -p "$WORK/narrow/src" "$WORK/narrow/dest"
 cp "$WORK/src/tree-7z.7z" "$WORK/narrow/src/x.7z"
 cp "$WORK/src/tree-tgz.tgz" "$WORK/narrow/src/y.tgz"
 python3 "$2/tests/fixtures/make_rar.py" "$WORK/narrow/src/z.rar" "$WORK/tree"
-drop_on_veltrox --dest "$(winpath "$WORK/narrow/dest")" --format zip -- "$WORK"/narrow/src/{x.7z,y.tgz,z.rar} \
+HOSTARC_PROGRESS_MIN_MS=300 \
+  drop_on_veltrox --dest "$(winpath "$WORK/narrow/dest")" --format zip -- "$WORK"/narrow/src/{x.7z,y.tgz,z.rar} \
   >"$WORK/narrow.log" 2>&1
 for stem in x y z; do
   out="$(output_of "$WORK/narrow/dest" "$stem")"

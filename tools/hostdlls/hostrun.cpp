@@ -476,7 +476,7 @@ HMODULE thisModule() {
 
 }  // namespace
 
-ProgressWindow::ProgressWindow(const wchar_t* caption) : window_(nullptr) {
+ProgressWindow::ProgressWindow(const wchar_t* caption) : window_(nullptr), shownAt_(GetTickCount()) {
   std::vector<WORD> t;
   addDword(t, WS_POPUP | WS_CAPTION | WS_VISIBLE | DS_MODALFRAME | DS_CENTER);
   addDword(t, 0);
@@ -491,6 +491,19 @@ ProgressWindow::ProgressWindow(const wchar_t* caption) : window_(nullptr) {
 }
 
 ProgressWindow::~ProgressWindow() {
+  wchar_t value[16];
+  DWORD n = GetEnvironmentVariableW(L"HOSTARC_PROGRESS_MIN_MS", value, 16);
+  DWORD least = n > 0 && n < 16 ? wcstoul(value, nullptr, 10) : 0;
+  while (window_ && !progressCancelled && GetTickCount() - shownAt_ < least) {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (!IsDialogMessageW(window_, &msg)) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+      }
+    }
+    Sleep(10);
+  }
   progressWindow = nullptr;
   if (window_) DestroyWindow(window_);
 }

@@ -71,7 +71,9 @@ int extractWithSwitch(const char* commandLine, const char* extractSwitch, const 
 // The unowned progress window the real DLLs show during a call (a dialog
 // with a Cancel button and no owner). Cancel in it ends the wait for the host
 // archiver, and the call returns HOST_ERROR_CANCELLED. Without a display no
-// window is shown.
+// window is shown. HOSTARC_PROGRESS_MIN_MS (tests only) keeps the window up
+// at least that many milliseconds, so that a test can meet it even when the
+// call itself is quick.
 class ProgressWindow {
 public:
   explicit ProgressWindow(const wchar_t* caption);
@@ -81,6 +83,7 @@ public:
 
 private:
   HWND window_;
+  DWORD shownAt_;
 };
 
 // As 7-zip32.dll 24.x does in every command: narrows the process's DLL search
