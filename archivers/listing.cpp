@@ -3,31 +3,12 @@
 
 #include "archivers/binding.h"
 #include "archivers/command_line.h"
+#include "archivers/individual_info.h"
 
 #include <windows.h>
 #include <cstring>
 
 namespace {
-
-// The convention's entry record, 32-bit layout without padding between
-// fields: 558 bytes.
-#pragma pack(push, 1)
-struct IndividualInfo {
-    DWORD dwOriginalSize;
-    DWORD dwCompressedSize;
-    DWORD dwCRC;
-    UINT uFlag;
-    UINT uOSType;
-    WORD wRatio;
-    WORD wDate;
-    WORD wTime;
-    char szFileName[513];
-    char dummy1[3];
-    char szAttribute[8];
-    char szMode[8];
-};
-#pragma pack(pop)
-static_assert(sizeof(IndividualInfo) == 558, "INDIVIDUALINFO is 558 bytes");
 
 // Some DLLs write past the record they document; they get a larger buffer.
 struct RecordBuffer {

@@ -4,6 +4,7 @@
 // call. Behaviour is read from STANDIN_* environment variables at every call,
 // so a test in the same process can change it between calls.
 #include "standin.h"
+#include "archivers/individual_info.h"
 #include "support/standin_archive.h"
 #include <cstdio>
 #include <cstdlib>
@@ -493,20 +494,6 @@ int standinRunCommand(const StandinIdentity& id, HWND owner, LPCSTR commandLine,
 
 namespace {
 
-// The convention's 558-byte entry record (32-bit layout, packed).
-#pragma pack(push, 1)
-struct ListingRecord {
-    DWORD originalSize, compressedSize, crc;
-    UINT flag, osType;
-    WORD ratio, date, time;
-    char fileName[513];
-    char padding[3];
-    char attribute[8];
-    char mode[8];
-};
-#pragma pack(pop)
-static_assert(sizeof(ListingRecord) == 558, "record size");
-
 struct ListedItem {
     std::string name;
     DWORD size;
@@ -570,11 +557,11 @@ int standinFindEntry(HANDLE handle, LPCSTR pattern, void* record) {
     if (pattern) listing->next = 0;
     if (listing->next >= listing->items.size()) return -1;
     const ListedItem& item = listing->items[listing->next++];
-    ListingRecord& out = *static_cast<ListingRecord*>(record);
+    IndividualInfo& out = *static_cast<IndividualInfo*>(record);
     std::memset(&out, 0, sizeof out);
-    out.originalSize = out.compressedSize = item.size;
-    lstrcpynA(out.fileName, item.name.c_str(), sizeof out.fileName);
-    lstrcpynA(out.attribute, item.attribute.c_str(), sizeof out.attribute);
+    out.dwOriginalSize = out.dwCompressedSize = item.size;
+    lstrcpynA(out.szFileName, item.name.c_str(), sizeof out.szFileName);
+    lstrcpynA(out.szAttribute, item.attribute.c_str(), sizeof out.szAttribute);
     return 0;
 }
 

@@ -2,24 +2,13 @@
 
 #include "hostrun.h"
 
+#include "archivers/individual_info.h"
+
 #include <cstdio>
 #include <cstring>
 #include <vector>
 
 namespace {
-
-#pragma pack(push, 1)
-struct ListingRecord {
-  DWORD originalSize, compressedSize, crc;
-  UINT flag, osType;
-  WORD ratio, date, time;
-  char fileName[513];
-  char padding[3];
-  char attribute[8];
-  char mode[8];
-};
-#pragma pack(pop)
-static_assert(sizeof(ListingRecord) == 558, "record size");
 
 struct Item {
   std::string name;  // code page 932, "/" separated
@@ -234,11 +223,11 @@ int hostFindEntry(HANDLE handle, LPCSTR pattern, void* record) {
   if (pattern) listing->next = 0;
   if (listing->next >= listing->items.size()) return -1;
   const Item& item = listing->items[listing->next++];
-  ListingRecord& out = *static_cast<ListingRecord*>(record);
+  IndividualInfo& out = *static_cast<IndividualInfo*>(record);
   memset(&out, 0, sizeof out);
-  out.originalSize = out.compressedSize = item.size;
-  lstrcpynA(out.fileName, item.name.c_str(), sizeof out.fileName);
-  lstrcpynA(out.attribute, item.folder ? "D" : "A", sizeof out.attribute);
+  out.dwOriginalSize = out.dwCompressedSize = item.size;
+  lstrcpynA(out.szFileName, item.name.c_str(), sizeof out.szFileName);
+  lstrcpynA(out.szAttribute, item.folder ? "D" : "A", sizeof out.szAttribute);
   return 0;
 }
 
