@@ -18,3 +18,6 @@ int standinRunCommand(const StandinIdentity& id, HWND owner, LPCSTR commandLine,
 WORD standinReportVersion(const StandinIdentity& id);
 void standinFillZpVersion(const StandinIdentity& id, unsigned char* record);
 int standinReportRarVersion(const StandinIdentity& id);
+// <Command>SetUnicodeMode: logged with the mode asked for as its result;
+// accepts.
+BOOL standinSetUnicodeMode(const StandinIdentity& id, BOOL unicode);

@@ -510,6 +510,12 @@ void standinFillZpVersion(const StandinIdentity& id, unsigned char* record) {
     logSimpleCall(id, "ZpVersion", static_cast<long>(a * 10000 + b * 100 + c));
 }
 
+BOOL standinSetUnicodeMode(const StandinIdentity& id, BOOL unicode) {
+    std::string name = std::string(id.commandName) + "SetUnicodeMode";
+    logSimpleCall(id, name.c_str(), unicode ? 1 : 0);
+    return TRUE;
+}
+
 int standinReportRarVersion(const StandinIdentity& id) {
     int version = static_cast<int>(settingNumber(id, "VERSION", static_cast<long>(id.defaultVersion)));
     logSimpleCall(id, "RARGetDllVersion", version);

@@ -1,5 +1,5 @@
 // The exports of one stand-in DLL; STANDIN_* macros come from CMakeLists.txt.
-// All four entry points exist in every stand-in; its .def file decides which
+// All entry points exist in every stand-in; its .def file decides which
 // ones are exported and under which names.
 #include "standin.h"
 
@@ -13,4 +13,5 @@ int WINAPI standinCommand(HWND owner, LPCSTR commandLine, LPSTR output, DWORD ou
 WORD WINAPI standinVersion(void) { return standinReportVersion(identity); }
 void WINAPI standinZpVersion(unsigned char* record) { standinFillZpVersion(identity, record); }
 int WINAPI standinRarGetDllVersion(void) { return standinReportRarVersion(identity); }
+BOOL WINAPI standinUnicodeMode(BOOL unicode) { return standinSetUnicodeMode(identity, unicode); }
 }

@@ -49,6 +49,8 @@
 // - setStandinReadBack(dll, "change:a.7z;drop:b.7z"): extracting an archive
 //   of that file name flips the first byte of its first file ("change") or
 //   leaves its last file out ("drop").
+// - <Command>SetUnicodeMode(BOOL) exists in every archiver stand-in; it
+//   accepts and logs the mode asked for as its result.
 // - zip32j.dll's successful compression leaves izip32j.dll loaded (if it can
 //   be found), like the real pair.
 //
