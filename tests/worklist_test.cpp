@@ -74,6 +74,40 @@ TEST(WorkList, DoubleByteNamesAreWrittenByteForByte) {
     }
 }
 
+TEST(WorkList, Utf8ListCarriesEveryNameInTheAnsiOrder) {
+    DropContext ctx;
+    // Names that code page 932 holds: the same lines in the same order.
+    for (const std::vector<std::string>& tree :
+         {std::vector<std::string>{"表.txt", "ソフト\\表計算.xls", "b.txt", "A.txt", "ソ.dat"},
+          std::vector<std::string>{"한글.txt", "sub\\ü.txt", "b.txt", "A.txt", "表.txt", "😀.png"}}) {
+        ScratchFolder work("u8");
+        std::wstring top = toWide(fromAnsi(work.path()));
+        bool allAnsi = true;
+        for (const std::string& name : tree) {
+            std::wstring wide = toWide(name);
+            allAnsi = allAnsi && fromAnsi(toAnsi(name)) == name;
+            size_t slash = wide.find(L'\\');
+            if (slash != std::wstring::npos) CreateDirectoryW((top + wide.substr(0, slash)).c_str(), nullptr);
+            HANDLE file = CreateFileW((top + wide).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+            ASSERT_NE(file, INVALID_HANDLE_VALUE) << name;
+            CloseHandle(file);
+        }
+        char ansiList[MAX_PATH] = "", utf8List[MAX_PATH] = "";
+        EXPECT_EQ(writeListFile(ctx, work.path().c_str(), ansiList), allAnsi);
+        ASSERT_TRUE(writeListFile(ctx, work.path().c_str(), utf8List, nullptr, ListText::utf8));
+        std::vector<std::string> utf8Lines = crlfLines(readBytes(utf8List));
+        DeleteFileA(utf8List);
+        std::set<std::string> want, got(utf8Lines.begin(), utf8Lines.end());
+        for (const std::string& name : tree) want.insert("\"" + name + "\"");
+        EXPECT_EQ(got, want);
+        if (!allAnsi) continue;
+        std::vector<std::string> fromAnsiList;
+        for (const std::string& line : crlfLines(readBytes(ansiList))) fromAnsiList.push_back(fromAnsi(line));
+        DeleteFileA(ansiList);
+        EXPECT_EQ(utf8Lines, fromAnsiList);
+    }
+}
+
 TEST(WorkList, CompareNamesIsCaseInsensitive) {
     EXPECT_LT(compareNames("a.txt", "B.txt"), 0);
     EXPECT_GT(compareNames("B.txt", "a.txt"), 0);
