@@ -1,5 +1,8 @@
 #include "archivers/unicode_mode.h"
 
+#include "archivers/binding.h"
+#include "base/wide_text.h"
+
 #include <cstring>
 #include <string>
 
@@ -20,4 +23,11 @@ UnicodeModeScope::UnicodeModeScope(ArchiverUnicodeModeProc proc)
 UnicodeModeScope::~UnicodeModeScope() {
     // Set back also after a refusal: a DLL may have switched part of its state.
     if (proc_) proc_(FALSE);
+}
+
+bool runArchiverCommandUnicode(ConverterContext& ctx, HMODULE module, const char* exportName,
+                               const std::string& commandLine) {
+    UnicodeModeScope mode(findUnicodeMode(module, exportName));
+    if (!mode.active()) return false;
+    return runArchiverCommand(ctx, module, exportName, utf8FromWide(wideFromAnsi(commandLine)));
 }

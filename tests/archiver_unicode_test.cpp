@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 #include "archivers/unicode_mode.h"
+#include "support/drop_context.h"
 #include "support/standins.h"
 
 TEST(ArchiverUnicodeMode, OnlyUtf8DllsAndSetBackAfterTheCall) {
@@ -40,4 +41,25 @@ TEST(ArchiverUnicodeMode, OnlyUtf8DllsAndSetBackAfterTheCall) {
         FreeLibrary(module);
     }
     EXPECT_EQ(findUnicodeMode(nullptr, "SevenZip"), nullptr);
+}
+
+TEST(ArchiverUnicodeMode, CommandLineGoesAsUtf8InsideTheMode) {
+    StandinFolder dlls({"7-zip32.dll", "tar32.dll"});
+    DropContext ctx;
+    // "表" is 0x95 0x5C in code page 932.
+    const std::string line = "x -y \"C:\\\x95\x5c.7z\" \"C:\\w\\\"";
+    HMODULE sevenZip = LoadLibraryA("7-zip32.dll"), tar = LoadLibraryA("tar32.dll");
+    ASSERT_TRUE(sevenZip && tar);
+    clearStandinLog(dlls.logPath());  // the probe asked tar32 its version
+    setStandinAction("7-zip32.dll", "none");
+    EXPECT_TRUE(runArchiverCommandUnicode(ctx, sevenZip, "SevenZip", line));
+    EXPECT_FALSE(runArchiverCommandUnicode(ctx, tar, "Tar", line));
+    std::vector<std::string> calls;
+    for (const StandinCall& call : readStandinLog(dlls.logPath()))
+        calls.push_back(call.exportName + (call.bufferSize >= 0 ? " " + call.commandLine : "=" + std::to_string(call.result)));
+    EXPECT_EQ(calls, (std::vector<std::string>{"SevenZipSetUnicodeMode=1",
+                                               "SevenZip x -y \"C:\\\xe8\xa1\xa8.7z\" \"C:\\w\\\"",
+                                               "SevenZipSetUnicodeMode=0"}));
+    FreeLibrary(sevenZip);
+    FreeLibrary(tar);
 }
