@@ -1,8 +1,5 @@
 #include "archivers/unicode_mode.h"
 
-#include "archivers/binding.h"
-#include "base/wide_text.h"
-
 #include <cstring>
 #include <string>
 
@@ -25,9 +22,3 @@ UnicodeModeScope::~UnicodeModeScope() {
     if (proc_) proc_(FALSE);
 }
 
-bool runArchiverCommandUnicode(ConverterContext& ctx, HMODULE module, const char* exportName,
-                               const std::string& commandLine) {
-    UnicodeModeScope mode(findUnicodeMode(module, exportName));
-    if (!mode.active()) return false;
-    return runArchiverCommand(ctx, module, exportName, utf8FromWide(wideFromAnsi(commandLine)));
-}

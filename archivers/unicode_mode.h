@@ -4,9 +4,7 @@
 // listing are UTF-8, so entry and path names outside the ANSI code page
 // reach them exactly. The mode is state of the whole process in the DLL; it
 // is found at run time, set for one call and set back.
-#include "base/converter_context.h"
 #include <windows.h>
-#include <string>
 
 typedef BOOL (WINAPI* ArchiverUnicodeModeProc)(BOOL unicode);
 
@@ -30,9 +28,3 @@ private:
     bool active_;
 };
 
-// runArchiverCommand in Unicode mode: `commandLine`, built as ANSI text as
-// for any call, goes to the DLL as UTF-8, with the mode set for the call and
-// set back. False, without a call, when the DLL has no Unicode mode or does
-// not accept it.
-bool runArchiverCommandUnicode(ConverterContext& ctx, HMODULE module, const char* exportName,
-                               const std::string& commandLine);

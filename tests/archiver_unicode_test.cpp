@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <string>
 #include <vector>
+#include "archivers/binding.h"
 #include "archivers/unicode_mode.h"
 #include "support/drop_context.h"
 #include "support/standins.h"
@@ -52,14 +53,17 @@ TEST(ArchiverUnicodeMode, CommandLineGoesAsUtf8InsideTheMode) {
     ASSERT_TRUE(sevenZip && tar);
     clearStandinLog(dlls.logPath());  // the probe asked tar32 its version
     setStandinAction("7-zip32.dll", "none");
-    EXPECT_TRUE(runArchiverCommandUnicode(ctx, sevenZip, "SevenZip", line));
-    EXPECT_FALSE(runArchiverCommandUnicode(ctx, tar, "Tar", line));
+    ctx.unicodeNames = 1;
+    EXPECT_TRUE(runArchiverCommand(ctx, sevenZip, "SevenZip", line));
+    EXPECT_FALSE(runArchiverCommand(ctx, tar, "Tar", line));
+    ctx.unicodeNames = 0;
+    EXPECT_TRUE(runArchiverCommand(ctx, sevenZip, "SevenZip", line));  // byte for byte as always
     std::vector<std::string> calls;
     for (const StandinCall& call : readStandinLog(dlls.logPath()))
         calls.push_back(call.exportName + (call.bufferSize >= 0 ? " " + call.commandLine : "=" + std::to_string(call.result)));
     EXPECT_EQ(calls, (std::vector<std::string>{"SevenZipSetUnicodeMode=1",
                                                "SevenZip x -y \"C:\\\xe8\xa1\xa8.7z\" \"C:\\w\\\"",
-                                               "SevenZipSetUnicodeMode=0"}));
+                                               "SevenZipSetUnicodeMode=0", "SevenZip " + line}));
     FreeLibrary(sevenZip);
     FreeLibrary(tar);
 }
