@@ -201,7 +201,8 @@ bool writeListFile(ConverterContext&, const char* workFolder, char* listPath, co
 bool packFolder(ConverterContext& ctx, char* archivePath, size_t archivePathSize, const char* workFolder,
                 ArchiveFormat format, bool listRequired, bool* listRefused, const WorkScan* scan) {
     char listPath[MAX_PATH] = "";
-    bool listWritten = (ctx.sort || listRequired) && writeListFile(ctx, workFolder, listPath, scan);
+    bool listWritten = (ctx.sort || listRequired) &&
+                       writeListFile(ctx, workFolder, listPath, scan, ctx.unicodeNames ? ListText::utf8 : ListText::ansi);
     bool packed = compressFolder(ctx, archivePath, archivePathSize, workFolder, format,
                                  listWritten ? listPath : nullptr, listRequired, listRefused);
     if (listWritten) DeleteFileA(listPath);

@@ -22,8 +22,8 @@ bool writeListFile(ConverterContext& ctx, const char* workFolder, char* listPath
                    const WorkScan* scan = nullptr, ListText textForm = ListText::ansi);
 
 // compressFolder with the response file: written when ctx.sort or
-// listRequired is set (from `scan` when given) and deleted again when the
-// packing is over.
+// listRequired is set (from `scan` when given; in UTF-8 for calls in Unicode
+// mode) and deleted again when the packing is over.
 bool packFolder(ConverterContext& ctx, char* archivePath, size_t archivePathSize, const char* workFolder,
                 ArchiveFormat format, bool listRequired = false, bool* listRefused = nullptr,
                 const WorkScan* scan = nullptr);

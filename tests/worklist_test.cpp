@@ -6,10 +6,12 @@
 #include <cstdio>
 #include <set>
 #include "base/converter_context.h"
+#include "archivers/binding.h"
 #include "engine/worklist.h"
 #include "support/drop_context.h"
 #include "support/host.h"
 #include "support/scratch_folder.h"
+#include "support/standins.h"
 #include "support/text.h"
 
 namespace {
@@ -106,6 +108,28 @@ TEST(WorkList, Utf8ListCarriesEveryNameInTheAnsiOrder) {
         DeleteFileA(ansiList);
         EXPECT_EQ(utf8Lines, fromAnsiList);
     }
+}
+
+TEST(WorkList, PackingInUnicodeModeHandsAUtf8List) {
+    StandinFolder dlls({"7-zip32.dll"});
+    setStandinAction("7-zip32.dll", "none");
+    ScratchFolder work("u8p"), dest("u8d");
+    std::wstring top = toWide(fromAnsi(work.path()));
+    for (const wchar_t* name : {L"\ud55c.txt", L"a.txt"}) {
+        HANDLE file = CreateFileW((top + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE);
+        CloseHandle(file);
+    }
+    DropContext ctx;
+    ctx.unicodeNames = 1;
+    ASSERT_NE(loadArchiver(ctx, FMT_7Z, false), nullptr);
+    char archive[MAX_PATH];
+    snprintf(archive, sizeof archive, "%snew.7z", dest.path().c_str());
+    packFolder(ctx, archive, sizeof archive, work.path().c_str(), FMT_7Z);
+    unloadArchivers(ctx);
+    std::vector<StandinCall> calls = readStandinCommands(dlls.logPath());
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].listLines, (std::vector<std::string>{"\"a.txt\"", "\"\xed\x95\x9c.txt\""}));
 }
 
 TEST(WorkList, CompareNamesIsCaseInsensitive) {
