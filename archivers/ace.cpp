@@ -2,6 +2,7 @@
 // four callbacks, check the archive's header, then extract while answering
 // the DLL's errors, questions and progress reports.
 #include "archivers/ace.h"
+#include "archivers/binding.h"
 #include "base/module.h"
 
 #include <cstdio>
@@ -68,6 +69,7 @@ int AceExtractor::runAceExtract(const char* archivePath, const char* destination
 }
 
 int AceExtractor::extractAceArchive(HWND owner, const char* archivePath, const char* destinationFolder) {
+    ArchiverCallScope scope(hUnacev2);
     if (initAce() != 0) return -1;
 
     AceReadArchiveDataFunction readArchiveData = reinterpret_cast<AceReadArchiveDataFunction>(

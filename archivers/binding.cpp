@@ -1,8 +1,10 @@
-// Binding of archive formats to archiver DLLs. DLLs are loaded by bare file
-// name on first use, kept in the context's module table and released together.
+// Binding of archive formats to archiver DLLs. DLLs are found by the search
+// LoadLibraryA would do, loaded by that full path on first use, kept in the
+// context's module table and released together.
 #include "archivers/binding.h"
 #include "archivers/unicode_mode.h"
 #include "archivers/versions.h"
+#include "base/handles.h"
 #include "base/module.h"
 #include "base/wide_text.h"
 #include <string>
@@ -60,7 +62,7 @@ void showLoadError() { showBindingError("アーカイバ DLL がロードでき�
 HMODULE loadZip32j(ConverterContext& ctx, bool showErrors) {
     if (zip32jVersion < ZIP32J_LOWEST) return nullptr;
     if (!ctx.hZip32j) {
-        ctx.hZip32j = LoadLibraryA("zip32j.dll");
+        ctx.hZip32j = loadArchiverLibrary("zip32j.dll");
         if (!ctx.hZip32j) {
             if (showErrors) showLoadError();
             return nullptr;
@@ -70,7 +72,10 @@ HMODULE loadZip32j(ConverterContext& ctx, bool showErrors) {
         zip32jVersion = 0;
         ArchiverVersionProc version =
             reinterpret_cast<ArchiverVersionProc>(GetProcAddress(ctx.hZip32j, "ZipGetVersion"));
-        if (version) zip32jVersion = version();
+        if (version) {
+            ArchiverCallScope scope(ctx.hZip32j);
+            zip32jVersion = version();
+        }
     }
     if (zip32jVersion < ZIP32J_LOWEST || zip32jVersion > ZIP32J_NOT_ASKED) {
         showBindingError("このバージョンの IZIP32J.DLL では圧縮できません。\n\nv0.23 以上をお使いください。");
@@ -140,14 +145,91 @@ std::wstring loadSearchPath() {
 
 }  // namespace
 
-bool archiverOnLoadPath(const char* dllName) {
+std::wstring archiverPath(const char* dllName) {
     std::wstring name;
     for (const char* c = dllName; *c; ++c) name += static_cast<wchar_t>(static_cast<unsigned char>(*c));
     std::wstring path = loadSearchPath();
-    wchar_t found[MAX_PATH];
-    DWORD length = SearchPathW(path.c_str(), name.c_str(), nullptr, MAX_PATH, found, nullptr);
-    // A longer answer is still a file that exists.
-    return length != 0;
+    std::vector<wchar_t> found(MAX_PATH);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        DWORD length = SearchPathW(path.c_str(), name.c_str(), nullptr, static_cast<DWORD>(found.size()),
+                                   found.data(), nullptr);
+        if (length == 0) return std::wstring();
+        if (length < found.size()) return std::wstring(found.data(), length);
+        found.resize(length + 1);
+    }
+    return std::wstring();
+}
+
+bool archiverOnLoadPath(const char* dllName) { return !archiverPath(dllName).empty(); }
+
+ArchiverCallScope::ArchiverCallScope(HMODULE module) : cookie_(nullptr) {
+    std::vector<wchar_t> path(MAX_PATH + 1);
+    for (;;) {
+        DWORD length = module ? GetModuleFileNameW(module, path.data(), static_cast<DWORD>(path.size())) : 0;
+        if (length == 0) return;
+        if (length < path.size()) {
+            addFolderOf(std::wstring(path.data(), length));
+            return;
+        }
+        if (path.size() > 32768) return;
+        path.resize(path.size() * 2);
+    }
+}
+
+ArchiverCallScope::ArchiverCallScope(const std::wstring& dllPath) : cookie_(nullptr) { addFolderOf(dllPath); }
+
+// A DLL loads its companions (zip32j.dll its izip32j.dll, unrar32.dll its
+// unrar.dll) by bare name while it is called, through the process's DLL
+// search, which no flag of our own load reaches. Once a DLL in the process
+// has narrowed that search with SetDefaultDllDirectories (7-zip32.dll does so
+// on every command), the Windows folder and PATH are out of it, so for the
+// length of the call the DLL's own folder is added with AddDllDirectory: the
+// narrowed default search includes such folders (LOAD_LIBRARY_SEARCH_USER_DIRS),
+// as does a load with LOAD_LIBRARY_SEARCH_DEFAULT_DIRS, on Windows and under
+// Wine alike. Without narrowing the standard search already finds the folder
+// where ours found the DLL. Systems without AddDllDirectory cannot narrow.
+void ArchiverCallScope::addFolderOf(const std::wstring& dllPath) {
+    typedef void*(WINAPI * AddDllDirectoryProc)(PCWSTR);
+    size_t slash = dllPath.find_last_of(L'\\');
+    if (slash == std::wstring::npos) return;
+    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    AddDllDirectoryProc add =
+        kernel ? reinterpret_cast<AddDllDirectoryProc>(GetProcAddress(kernel, "AddDllDirectory")) : nullptr;
+    if (!add) return;
+    std::wstring folder = dllPath.substr(0, slash == 2 ? 3 : slash);
+    cookie_ = add(folder.c_str());
+}
+
+ArchiverCallScope::~ArchiverCallScope() {
+    typedef BOOL(WINAPI * RemoveDllDirectoryProc)(void*);
+    if (!cookie_) return;
+    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    RemoveDllDirectoryProc remove =
+        kernel ? reinterpret_cast<RemoveDllDirectoryProc>(GetProcAddress(kernel, "RemoveDllDirectory")) : nullptr;
+    if (remove) remove(cookie_);
+}
+
+HMODULE loadArchiverLibrary(const char* dllName) {
+    std::wstring path = archiverPath(dllName);
+    if (path.empty()) return nullptr;
+    // Loaded by the full path our search found, so that probe, About box and
+    // load always mean the same file, whatever another DLL did to the
+    // process's search meanwhile. The DLL's static imports are looked for
+    // beside it first. Where the LOAD_LIBRARY_SEARCH_* flags exist
+    // (AddDllDirectory is exported), LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR |
+    // LOAD_LIBRARY_SEARCH_DEFAULT_DIRS says so exactly: the DLL's folder, the
+    // program's folder, added folders, System32, whatever defaults a DLL has
+    // set, on Windows and under Wine alike. LOAD_WITH_ALTERED_SEARCH_PATH
+    // does it on every Windows, but its search after narrowed defaults is not
+    // documented (Wine takes the DLL's folder, then the narrowed defaults);
+    // it is taken only where nothing can narrow. Neither flag reaches a
+    // companion that the DLL loads by bare name later: ArchiverCallScope does.
+    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    bool searchFlags = kernel && GetProcAddress(kernel, "AddDllDirectory") != nullptr;
+    DWORD flags = searchFlags ? (LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_DEFAULT_DIRS)
+                              : LOAD_WITH_ALTERED_SEARCH_PATH;
+    ArchiverCallScope scope(path);
+    return LoadLibraryExW(path.c_str(), nullptr, flags);
 }
 
 uint16_t zip32jVersion = ZIP32J_NOT_ASKED;
@@ -160,10 +242,10 @@ HMODULE loadArchiver(ConverterContext& ctx, ArchiveFormat format, bool showError
         if (format == FMT_ACE) {
             if (!handle) {
                 if (ctx.aceAvailable == -1) ctx.aceAvailable = archiverOnLoadPath(row->dllName) ? 1 : 0;
-                if (ctx.aceAvailable) handle = LoadLibraryA(row->dllName);
+                if (ctx.aceAvailable) handle = loadArchiverLibrary(row->dllName);
             }
         } else if (!handle) {
-            handle = LoadLibraryA(row->dllName);
+            handle = loadArchiverLibrary(row->dllName);
         }
         if (handle) return handle;
     }
@@ -185,6 +267,7 @@ bool runArchiverCommand(ConverterContext& ctx, HMODULE module, const char* expor
     std::string utf8;
     if (unicode.active()) utf8 = utf8FromWide(wideFromAnsi(commandLine));
     ctx.outputBuffer[0] = 0;
+    ArchiverCallScope scope(module);
     return command(ctx.ownerWindow, unicode.active() ? utf8.c_str() : commandLine.c_str(), ctx.outputBuffer,
                    OUTPUT_BUFFER_SIZE) == 0;
 }
@@ -202,12 +285,14 @@ void probeArchivers(ConverterContext& ctx) {
     } else if (ctx.formats & FMT_7Z) {
         ctx.formats |= FMT_ZIP;
         ctx.fUse7ZipLib |= 2;
+        ctx.sevenZipOnly |= 2;
     }
     if (archiverOnLoadPath("unzip32.dll")) {
         ctx.formats |= FMT_UNZIP;
     } else if (ctx.formats & FMT_7Z) {
         ctx.formats |= FMT_UNZIP;
         ctx.fUse7ZipLib |= 1;
+        ctx.sevenZipOnly |= 1;
     }
     if (archiverOnLoadPath("cab32.dll")) ctx.formats |= FMT_CAB;
     if (archiverOnLoadPath("unarj32j.dll")) ctx.formats |= FMT_ARJ;

@@ -2,6 +2,7 @@
 // Binding of archive formats to archiver DLLs: loading on first use, the
 // version gate on zip32j.dll, calling command exports, releasing everything.
 #include "base/converter_context.h"
+#include "base/handles.h"
 #include <cstdint>
 #include <string>
 
@@ -12,9 +13,35 @@ typedef WORD (WINAPI* ArchiverVersionProc)(void);
 // Process-wide answer of zip32j.dll's ZipGetVersion; 1000 = not asked yet.
 extern uint16_t zip32jVersion;
 
-// Whether LoadLibraryA would find the DLL `dllName` (a bare ASCII file
-// name) now, searching exactly the folders it searches; nothing is loaded.
+// Full path of the DLL `dllName` (a bare ASCII file name) as LoadLibraryA
+// would find it in a process that has not narrowed its DLL search: the
+// folders it searches, in its order; "" when there is none. Nothing is loaded.
+std::wstring archiverPath(const char* dllName);
+
+// Whether archiverPath finds the DLL.
 bool archiverOnLoadPath(const char* dllName);
+
+// Loads the DLL that archiverPath finds, by that full path; null when there is
+// none or it does not load. The current directory is kept.
+HMODULE loadArchiverLibrary(const char* dllName);
+
+// What every call into an archiver DLL runs inside: the process's current
+// directory is put back when it ends (a DLL may move it), and the DLL's own
+// folder is on the process's DLL search meanwhile, for companions it loads by
+// bare name after another DLL narrowed that search.
+class ArchiverCallScope {
+public:
+    explicit ArchiverCallScope(HMODULE module);
+    explicit ArchiverCallScope(const std::wstring& dllPath);
+    ~ArchiverCallScope();
+    ArchiverCallScope(const ArchiverCallScope&) = delete;
+    ArchiverCallScope& operator=(const ArchiverCallScope&) = delete;
+
+private:
+    void addFolderOf(const std::wstring& dllPath);
+    CurrentDirectoryRestore directory_;
+    void* cookie_;
+};
 
 // Module handle of the DLL serving `format`, loaded on first use; null on
 // failure (after the load message when showErrors is set).

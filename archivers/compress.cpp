@@ -4,6 +4,7 @@
 #include "archivers/command_line.h"
 #include "archivers/sfx.h"
 #include "archivers/versions.h"
+#include "base/handles.h"
 #include "base/paths.h"
 
 #include <windows.h>
@@ -11,25 +12,6 @@
 #include <string>
 
 namespace {
-
-// Current directory of the process, put back when the scope ends.
-struct CurrentDirectory {
-    std::string saved;
-    bool valid = false;
-    CurrentDirectory() {
-        DWORD size = GetCurrentDirectoryA(0, nullptr);
-        if (size == 0) return;
-        saved.resize(size);
-        DWORD got = GetCurrentDirectoryA(size, &saved[0]);
-        valid = got > 0 && got < size;
-        saved.resize(valid ? got : 0);
-    }
-    void restore() {
-        if (valid) SetCurrentDirectoryA(saved.c_str());
-        valid = false;
-    }
-    ~CurrentDirectory() { restore(); }
-};
 
 const char* lzhMethodSwitch(int lhType) {
     switch (lhType) {
@@ -149,7 +131,7 @@ bool compressFolder(ConverterContext& ctx, char* archivePath, size_t archivePath
     HMODULE module = archiverModule(ctx, format);
     if (!hasExport(module, exportName)) return false;
 
-    CurrentDirectory savedDirectory;
+    CurrentDirectoryRestore savedDirectory;
     std::string callDirectory;
     appendQuoted(command, archivePath);
     if (format == FMT_YZ1 && yz1Version < 20) {

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -38,16 +39,30 @@ const size_t ZP_VERSION_RECORD_SIZE = 64;
 
 // The fixed file information of a file's version resource, copied out of
 // the block. False when the file has none or it cannot be read; `size` is
-// the size of the version information (0 when there is none).
+// the size of the version information (0 when there is none). A bare DLL
+// name means the file the archiver search finds (what a load would load), not
+// what the process's own, possibly narrowed, search finds.
 bool readFixedFileInfo(const char* fileName, VS_FIXEDFILEINFO& info, DWORD& size) {
+    size = 0;
+    std::wstring path;
+    if (std::strpbrk(fileName, "\\/:") == nullptr) {
+        path = archiverPath(fileName);
+        if (path.empty()) return false;
+    } else {
+        int length = MultiByteToWideChar(CP_ACP, 0, fileName, -1, nullptr, 0);
+        if (length <= 0) return false;
+        path.resize(static_cast<size_t>(length));
+        MultiByteToWideChar(CP_ACP, 0, fileName, -1, &path[0], length);
+        path.resize(static_cast<size_t>(length - 1));
+    }
     DWORD ignored = 0;
-    size = GetFileVersionInfoSizeA(fileName, &ignored);
+    size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
     if (size == 0) return false;
     std::vector<char> block(size);
     VS_FIXEDFILEINFO* fixed = nullptr;
     UINT length = 0;
-    if (!GetFileVersionInfoA(fileName, 0, size, block.data()) ||
-        !VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&fixed), &length) || !fixed ||
+    if (!GetFileVersionInfoW(path.c_str(), 0, size, block.data()) ||
+        !VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &length) || !fixed ||
         length < sizeof(VS_FIXEDFILEINFO)) {
         return false;
     }
@@ -63,24 +78,31 @@ uint16_t getArchiverVersion(ConverterContext& ctx, ArchiveFormat format) {
     const char* exportName = versionExportName(format);
     if (!exportName) return 0;
     ArchiverVersionProc version = reinterpret_cast<ArchiverVersionProc>(GetProcAddress(module, exportName));
-    return version ? version() : 0;
+    if (!version) return 0;
+    ArchiverCallScope scope(module);
+    return version();
 }
 
 int getUnrarVersion() {
-    Module unrar(LoadLibraryA("unrar.dll"));
+    Module unrar(loadArchiverLibrary("unrar.dll"));
     if (!unrar) return 0;
     RarDllVersionProc version = reinterpret_cast<RarDllVersionProc>(GetProcAddress(unrar.get(), "RARGetDllVersion"));
-    return version ? version() : 0;
+    if (!version) return 0;
+    ArchiverCallScope scope(unrar.get());
+    return version();
 }
 
 uint16_t getZip32Version() {
-    Module zip32(LoadLibraryA("zip32.dll"));
+    Module zip32(loadArchiverLibrary("zip32.dll"));
     if (!zip32) return 0;
     ZpVersionProc version = reinterpret_cast<ZpVersionProc>(GetProcAddress(zip32.get(), "ZpVersion"));
     if (!version) return 0;
     // Zeroed, so that a DLL filling less than the record never yields stray digits.
     unsigned char record[ZP_VERSION_RECORD_SIZE] = {};
-    version(record);
+    {
+        ArchiverCallScope scope(zip32.get());
+        version(record);
+    }
     char digits[16];
     std::snprintf(digits, sizeof digits, "%u%u%u", record[56], record[57], record[58]);
     return static_cast<uint16_t>(std::strtoul(digits, nullptr, 10));

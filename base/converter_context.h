@@ -77,6 +77,7 @@ struct ConverterContext {
     int32_t aceAvailable;       // -1 not looked for, 1 found, 0 absent
     int32_t folderSearch;       // 0 not asked, 1 folder only, 2 with subfolders, -1 skip folders
     const AceDialogs* aceDialogs;   // what an ACE extraction shows; null: no ACE extraction
+    uint32_t sevenZipOnly;      // bits as fUse7ZipLib: ZIP directions only 7-zip32.dll serves (probe)
 
     ConverterContext();
     virtual ~ConverterContext();

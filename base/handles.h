@@ -2,6 +2,7 @@
 // Small owners for Win32 handles: each closes its handle exactly once.
 #include <windows.h>
 #include <cstdint>
+#include <string>
 #include <utility>
 
 template <typename T, typename Traits>
@@ -48,3 +49,32 @@ typedef UniqueResource<HKEY, HandleTraits<HKEY, 0, RegCloseKey>> RegKey;
 typedef UniqueResource<HMODULE, HandleTraits<HMODULE, 0, FreeLibrary>> Module;
 typedef UniqueResource<HANDLE, HandleTraits<HANDLE, 0, HeapDestroy>> Heap;
 typedef UniqueResource<HGLOBAL, HandleTraits<HGLOBAL, 0, GlobalFree>> GlobalMemory;
+
+// The process's current directory, put back when the scope ends (or at
+// restore()). Archiver DLLs may move it (7-zip32.dll's extraction leaves the
+// process in its output folder), and a folder that is the current directory
+// cannot be removed; every call into an archiver DLL is wrapped in one.
+class CurrentDirectoryRestore {
+public:
+    CurrentDirectoryRestore() {
+        DWORD size = GetCurrentDirectoryW(0, nullptr);
+        if (size == 0) return;
+        saved_.resize(size);
+        DWORD got = GetCurrentDirectoryW(size, &saved_[0]);
+        valid_ = got > 0 && got < size;
+        saved_.resize(valid_ ? got : 0);
+    }
+    ~CurrentDirectoryRestore() { restore(); }
+    CurrentDirectoryRestore(const CurrentDirectoryRestore&) = delete;
+    CurrentDirectoryRestore& operator=(const CurrentDirectoryRestore&) = delete;
+
+    // Puts the saved directory back now; later calls do nothing.
+    void restore() {
+        if (valid_) SetCurrentDirectoryW(saved_.c_str());
+        valid_ = false;
+    }
+
+private:
+    std::wstring saved_;
+    bool valid_ = false;
+};

@@ -299,3 +299,35 @@ TEST_F(Binding, CommandCallClearsTheBufferAndReportsTheResult) {
     }
     unloadArchivers(ctx);
 }
+
+// Kept last in this program: a process cannot undo SetDefaultDllDirectories.
+// After an archiver DLL narrowed the process's search to the system folder
+// and added folders (as 7-zip32.dll does in every command), DLLs that lie
+// only on PATH are still found by the probe and loaded by the same full path,
+// and a DLL's own bare-name load of its companion finds it beside the DLL.
+TEST_F(Binding, LoadsAndCompanionsSurviveANarrowedSearch) {
+    StandinFolder folder({"tar32.dll", "zip32j.dll", "zip32.dll", "izip32j.dll", "unrar32.dll", "unrar.dll"});
+    setStandinLoadLibrary("zip32j.dll", "izip32j.dll");
+    typedef BOOL(WINAPI * Narrow)(DWORD);
+    Narrow narrow = reinterpret_cast<Narrow>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "SetDefaultDllDirectories"));
+    ASSERT_NE(narrow, nullptr);
+    ASSERT_TRUE(narrow(LOAD_LIBRARY_SEARCH_SYSTEM32 | LOAD_LIBRARY_SEARCH_USER_DIRS));
+    ASSERT_EQ(LoadLibraryA("tar32.dll"), nullptr);   // the process's own search lost PATH
+
+    DropContext ctx;
+    EXPECT_EQ(ctx.formats & (FMT_TAR | FMT_ZIP | FMT_RAR), FMT_TAR | FMT_ZIP | FMT_RAR);
+    for (ArchiveFormat format : {FMT_TAR, FMT_RAR}) EXPECT_NE(loadArchiver(ctx, format, false), nullptr) << format;
+    HMODULE zip = loadArchiver(ctx, FMT_ZIP, false);
+    ASSERT_NE(zip, nullptr);
+    char path[MAX_PATH] = "";
+    GetModuleFileNameA(zip, path, MAX_PATH);
+    EXPECT_EQ(std::string(path), folder.path() + "zip32j.dll");
+
+    ScratchFolder work("work");
+    EXPECT_TRUE(runArchiverCommand(ctx, zip, "Zip", "-S -6 \"" + (work / "a.zip") + "\" \"" + work.path() + "\" *.*"));
+    std::vector<StandinCall> calls = readStandinCommands(folder.logPath());
+    ASSERT_EQ(calls.size(), 1u);
+    ASSERT_EQ(calls[0].loads.size(), 1u);
+    EXPECT_EQ(calls[0].loads[0], "izip32j.dll\t" + folder.path() + "izip32j.dll");
+    unloadArchivers(ctx);
+}

@@ -665,3 +665,38 @@ TEST_F(ConversionDialog, DestinationOutsideTheCodePageIsRefused) {
         RemoveDirectoryW(target.c_str());
     }
 }
+
+// A ZIP direction that only 7-zip32.dll serves goes through it whatever the
+// box said: the box is shown ticked and disabled, and the stored choice stays
+// the user's. Otherwise the box decides as before.
+TEST_F(ConversionDialog, SevenZipBoxIsHeldWhereOnlySevenZipServesZip) {
+    const struct {
+        uint32_t only;       // directions only 7-zip32.dll serves
+        int stored;          // "fUse7ZipLib" before
+        bool untick;         // the user unticks the box (ticks it when false) where it can
+        uint32_t routed;     // fUse7ZipLib afterwards
+        int storedAfter;
+    } cases[] = {
+        {3, 0, true, 3, 0}, {1, 0, true, 1, 0}, {2, 1, true, 3, 1}, {0, 1, true, 0, 0}, {0, 0, false, 3, 1},
+    };
+    for (const auto& c : cases) {
+        RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Kesta\\Veltrox");
+        writeDword("option", "fUse7ZipLib", c.stored);
+        prepare(FMT_7Z | FMT_ZIP | FMT_UNZIP | FMT_LZH);
+        ctx.sevenZipOnly = c.only;
+        ctx.fUse7ZipLib = c.only | (c.stored ? 3 : 0);   // as probe and settings leave it
+        SeenWindow shown;
+        INT_PTR result = run([&](DialogDriver& d, SeenWindow& w) {
+            shown = w;
+            d.setText(w, 1011, fromAnsi(work));
+            d.setCheck(w, 1003, true);
+            if (!c.only) d.setCheck(w, 1049, !c.untick);   // a disabled box cannot be clicked
+            d.click(w, IDOK);
+        });
+        EXPECT_EQ(result, 0) << c.only;
+        EXPECT_EQ(shown.control(1049)->enabled, c.only == 0) << c.only;
+        EXPECT_EQ(shown.control(1049)->checked, c.only || c.stored ? BST_CHECKED : BST_UNCHECKED) << c.only;
+        EXPECT_EQ(ctx.fUse7ZipLib, c.routed) << c.only << c.stored;
+        EXPECT_EQ(stored("fUse7ZipLib"), c.storedAfter) << c.only << c.stored;
+    }
+}

@@ -146,7 +146,7 @@ for target in "${targets[@]}"; do
     else
       expect_same_files "create $target ($mode)" "$WORK/tree" "$WORK/check/$target.$mode"
     fi
-    expect_cp932_names "$target" "$archive"
+    expect_stored_names "$target" "$archive"
   done
 done
 # The long names in every target.

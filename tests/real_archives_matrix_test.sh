@@ -29,7 +29,7 @@ for target in tar tgz tbz2 zip 7z lzh cab; do
     if [ -z "$out" ]; then fail "$stem -> $target: no archive"; continue; fi
     host_extract "$target" "$out" "$WORK/matrix-check/$target/$stem"
     expect_same_files "$stem -> $target" "$WORK/tree" "$WORK/matrix-check/$target/$stem" files
-    expect_cp932_names "$target" "$out"
+    expect_stored_names "$target" "$out"
   done
 done
 

@@ -106,4 +106,51 @@ if [ -f "$exe" ]; then
 fi
 expect_true "no plain 7z left beside the executable" test ! -e "$WORK/sfx/tree-lzh.7z"
 
+# move_archivers FROM TO [NAMES...]: the host-backed DLLs (all, or NAMES)
+# from one folder of the prefix to another.
+move_archivers() {
+  local from="$1" to="$2" f
+  shift 2
+  [ $# -gt 0 ] || set -- $(cd "$BUILD/hostdlls" && echo *.dll hostarc.sh)
+  for f in "$@"; do mv "$from/$f" "$to/"; done
+}
+
+# The DLLs in the Windows folder, a 7-zip32.dll that narrows the process's
+# DLL search in every command and leaves the process in its output folder,
+# and the progress windows of 7-zip32.dll and tar32.dll: x.7z goes first,
+# y.tgz and z.rar still load (unrar32.dll finds unrar.dll beside it),
+# nothing is cancelled, no work folder stays and the drop program's current
+# directory is as before.
+SYS="$(archiver_folder)"
+move_archivers "$SYS" "$WINEPREFIX/drive_c/windows"
+mkdir -p "$WORK/narrow/src" "$WORK/narrow/dest"
+cp "$WORK/src/tree-7z.7z" "$WORK/narrow/src/x.7z"
+cp "$WORK/src/tree-tgz.tgz" "$WORK/narrow/src/y.tgz"
+python3 "$2/tests/fixtures/make_rar.py" "$WORK/narrow/src/z.rar" "$WORK/tree"
+drop_on_veltrox --dest "$(winpath "$WORK/narrow/dest")" --format zip -- "$WORK"/narrow/src/{x.7z,y.tgz,z.rar} \
+  >"$WORK/narrow.log" 2>&1
+for stem in x y z; do
+  out="$(output_of "$WORK/narrow/dest" "$stem")"
+  expect_true "narrowed search: $stem converted" test -n "$out"
+  [ -z "$out" ] || { zip_extract "$out" "$WORK/narrow/check/$stem"
+    expect_same_files "narrowed search: $stem" "$WORK/tree" "$WORK/narrow/check/$stem" files; }
+done
+expect_true "progress windows met and left alone" grep -q "left alone" "$WORK/narrow.log"
+expect_eq "nothing cancelled, current directory kept" "" \
+  "$(grep -E 'Cancel button|current directory moved' "$WORK/narrow.log")"
+expect_eq "narrowed search: no work folder left" "" "$(find "$TEMP_DIR" -maxdepth 1 -name '*~*' 2>/dev/null)"
+move_archivers "$WINEPREFIX/drive_c/windows" "$SYS"
+
+# Only 7-zip32.dll for ZIP: the box "ZIP through 7-Zip" unticked by the
+# user's last choice, ZIP is still read and written.
+mkdir -p "$WORK/only7z/off" "$WORK/only7z/dest"
+move_archivers "$SYS" "$WORK/only7z/off" unzip32.dll zip32j.dll zip32.dll
+drop_on_veltrox --dest "$(winpath "$WORK/only7z/dest")" --format zip --use7zip off -- "$WORK/src/tree-zip.zip" \
+  >"$WORK/only7z.log" 2>&1
+out="$(output_of "$WORK/only7z/dest" tree-zip)"
+expect_true "only 7-zip32.dll: ZIP converted" test -n "$out"
+[ -z "$out" ] || { zip_extract "$out" "$WORK/only7z/check"
+  expect_same_files "only 7-zip32.dll: ZIP" "$WORK/tree" "$WORK/only7z/check" files; }
+move_archivers "$WORK/only7z/off" "$SYS" unzip32.dll zip32j.dll zip32.dll
+
 finish_real_archives

@@ -134,8 +134,11 @@ void initDialog(HWND dialog) {
     if (ctx.fAfterDel) CheckDlgButton(dialog, IDC_CONV_AFTER_DEL, BST_CHECKED);
     if (ctx.notConvSfx) CheckDlgButton(dialog, IDC_CONV_SKIP_SFX, BST_CHECKED);
 
+    // A ZIP direction that only 7-zip32.dll serves goes through it whatever
+    // the box says: the box shows that, ticked and disabled.
     if (!(ctx.formats & FMT_7Z)) enable(dialog, IDC_CONV_USE_7ZIP, false);
-    else if (ctx.fUse7ZipLib) CheckDlgButton(dialog, IDC_CONV_USE_7ZIP, BST_CHECKED);
+    else if (ctx.fUse7ZipLib || ctx.sevenZipOnly) CheckDlgButton(dialog, IDC_CONV_USE_7ZIP, BST_CHECKED);
+    if ((ctx.formats & FMT_7Z) && ctx.sevenZipOnly) enable(dialog, IDC_CONV_USE_7ZIP, false);
 
     ArchiveFormat preselected = FMT_LZH;
     if (ctx.saveConvertType) {
@@ -281,9 +284,15 @@ bool accept(HWND dialog) {
         writeDword(OPTIONS_SUBKEY, "Sort", ctx.sort);
     }
 
-    if (isChecked(dialog, IDC_CONV_USE_7ZIP)) ctx.fUse7ZipLib |= 3;
-    else ctx.fUse7ZipLib = 0;
-    writeDword(OPTIONS_SUBKEY, "fUse7ZipLib", ctx.fUse7ZipLib ? 1 : 0);
+    // The stored choice is the user's own: a box held ticked because nothing
+    // else serves ZIP keeps it as it was.
+    if (ctx.sevenZipOnly) {
+        ctx.fUse7ZipLib |= ctx.sevenZipOnly;
+    } else {
+        if (isChecked(dialog, IDC_CONV_USE_7ZIP)) ctx.fUse7ZipLib |= 3;
+        else ctx.fUse7ZipLib = 0;
+        writeDword(OPTIONS_SUBKEY, "fUse7ZipLib", ctx.fUse7ZipLib ? 1 : 0);
+    }
 
     ctx.notConvSfx = isChecked(dialog, IDC_CONV_SKIP_SFX) ? 1 : 0;
     writeDword(OPTIONS_SUBKEY, "NotConvSfx", ctx.notConvSfx);

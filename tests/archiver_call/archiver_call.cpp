@@ -76,6 +76,10 @@ int wmain(int argc, wchar_t** argv) {
       fprintf(results, "noload\n");
       continue;
     }
+    // As the converter does: the DLL's folder is on the DLL search during the
+    // call, for the companions it loads by name.
+    std::wstring dllPath = utf8ToWide(fields[0]);
+    DLL_DIRECTORY_COOKIE folder = AddDllDirectory(dllPath.substr(0, dllPath.find_last_of(L'\\')).c_str());
     FARPROC proc = fields.size() > 1 ? GetProcAddress(dll, fields[1].c_str()) : nullptr;
     if (!proc) {
       fprintf(results, "noexport\n");
@@ -98,6 +102,7 @@ int wmain(int argc, wchar_t** argv) {
       if (result != 0 && output[0]) fprintf(stderr, "%s\n", output);
     }
     fflush(results);
+    if (folder) RemoveDllDirectory(folder);
     FreeLibrary(dll);
   }
   fclose(batch);

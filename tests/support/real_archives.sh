@@ -67,9 +67,12 @@ write_response_file() {
 # names_from_cp932 DIR / names_to_cp932 DIR: renames everything below DIR.
 names_from_cp932() { rename_below "$1" CP932 UTF-8; }
 names_to_cp932() { rename_below "$1" UTF-8 CP932; }
+# names_auto DIR: names that are valid UTF-8 stay, any other is code page 932.
+names_auto() { rename_below "$1" CP932 UTF-8 keep-utf8; }
 rename_below() {
   LC_ALL=C find "$1" -depth -mindepth 1 -name '*[! -~]*' | while IFS= read -r path; do
     local base="${path##*/}" new
+    [ "${4:-}" = keep-utf8 ] && printf '%s' "$base" | iconv -f UTF-8 -t UTF-8 >/dev/null 2>&1 && continue
     new="$(printf '%s' "$base" | iconv -f "$2" -t "$3")" && [ "$new" != "$base" ] && mv -- "$path" "${path%/*}/$new"
   done
 }
@@ -181,24 +184,53 @@ run_batch() {
 }
 
 # host_extract TARGET ARCHIVE DIR: unpacks with a host reader that is not the
-# one the DLLs use where there is one; code page 932 names become UTF-8.
+# one the DLLs use where there is one; code page 932 names become UTF-8, and
+# UTF-8 names (tar32.dll 2.x writes them) stay.
 host_extract() {
   local target="$1" archive="$2" dir="$3"
   mkdir -p "$dir"
   case "$target" in
-    tar|tgz|tbz2) LC_ALL=C tar -xf "$archive" -C "$dir" && names_from_cp932 "$dir" ;;
-    zip) (cd "$dir" && LC_ALL=C unzip -qq "$archive") && names_from_cp932 "$dir" ;;
+    tar|tgz|tbz2) LC_ALL=C tar -xf "$archive" -C "$dir" && names_auto "$dir" ;;
+    zip) zip_extract "$archive" "$dir" ;;
     7z|7zip) 7zz x -y -bd -o"$dir" "$archive" >/dev/null ;;
     lzh) (cd "$dir" && LC_ALL=C lhasa xq "$archive") && names_from_cp932 "$dir" ;;
     cab) cabextract -q -e CP932 -d "$dir" "$archive" ;;
   esac
 }
 
+# zip_extract ARCHIVE DIR: a ZIP's names as Windows archivers mean them: the
+# UTF-8 flag, else the Unicode path extra field (0x7075, which unzip shows
+# as "#U8868..." outside a UTF-8 locale), else code page 932.
+zip_extract() {
+  python3 -S -E - "$1" "$2" <<'PY'
+import os, struct, sys, zipfile
+with zipfile.ZipFile(sys.argv[1]) as z:
+    for info in z.infolist():
+        name = info.filename
+        if not info.flag_bits & 0x800:
+            raw = name.encode("cp437")
+            name = raw.decode("cp932")
+            extra = info.extra
+            while len(extra) >= 4:
+                kind, size = struct.unpack("<HH", extra[:4])
+                if kind == 0x7075 and size >= 5:
+                    name = extra[9:4 + size].decode("utf-8")
+                extra = extra[4 + size:]
+        target = os.path.join(sys.argv[2], *[p for p in name.replace("\\", "/").split("/") if p])
+        if name.endswith("/"):
+            os.makedirs(target, exist_ok=True)
+            continue
+        os.makedirs(os.path.dirname(target), exist_ok=True)
+        with z.open(info) as src, open(target, "wb") as out:
+            out.write(src.read())
+PY
+}
+
 # archive_file_order TARGET ARCHIVE: the file names in archive order.
 archive_file_order() {
   local target="$1" archive="$2" opt=""
   case "$target" in
-    tar|tgz|tbz2) opt="--options tar:hdrcharset=CP932" ;;
+    tar|tgz|tbz2) ;;   # UTF-8 names
     zip) opt="--options zip:hdrcharset=CP932" ;;
     lzh) opt="--options lha:hdrcharset=CP932" ;;
     cab) opt="--options cab:hdrcharset=CP932" ;;
@@ -206,22 +238,23 @@ archive_file_order() {
   bsdtar -tvf "$archive" $opt | grep -v '^d' | sed -E 's/^([^ ]+ +){8}//'
 }
 
-# expect_cp932_names TARGET ARCHIVE: formats that Windows archivers write
-# with code page 932 names hold the bytes of the Japanese folder name so.
-expect_cp932_names() {
-  local target="$1" archive="$2" bytes
-  bytes="$(printf '%s' "$JP_DIR" | iconv -t CP932)"
+# expect_stored_names TARGET ARCHIVE: the Japanese folder name is stored as
+# the archivers write it: code page 932 in ZIP, LZH and CAB, UTF-8 in the
+# tar family (tar32.dll 2.x).
+expect_stored_names() {
+  local target="$1" archive="$2" bytes=$JP_DIR label="UTF-8"
+  case "$target" in zip|lzh|cab) bytes="$(printf '%s' "$JP_DIR" | iconv -t CP932)"; label="code page 932" ;; esac
   case "$target" in
-    tar|zip|lzh|cab) expect_true "$target: code page 932 names in $2" env LC_ALL=C grep -qaF "$bytes" "$archive" ;;
-    tgz) expect_true "$target: code page 932 names in $2" bash -c 'gzip -dc "$1" | LC_ALL=C grep -qaF "$2"' - "$archive" "$bytes" ;;
-    tbz2) expect_true "$target: code page 932 names in $2" bash -c 'bzip2 -dc "$1" | LC_ALL=C grep -qaF "$2"' - "$archive" "$bytes" ;;
+    tar|zip|lzh|cab) expect_true "$target: $label names in $2" env LC_ALL=C grep -qaF "$bytes" "$archive" ;;
+    tgz) expect_true "$target: $label names in $2" bash -c 'gzip -dc "$1" | LC_ALL=C grep -qaF "$2"' - "$archive" "$bytes" ;;
+    tbz2) expect_true "$target: $label names in $2" bash -c 'bzip2 -dc "$1" | LC_ALL=C grep -qaF "$2"' - "$archive" "$bytes" ;;
   esac
 }
 
 # install_veltrox BUILD PREFIX [inproc]: a fresh Wine prefix with Veltrox
 # installed from the package's files with its INF as a user does, and the
-# host-backed archiver DLLs in the Windows folder (on every program's DLL
-# search path). Sets WINE, SERVER, WINEPREFIX, MARKER (the SendTo marker's
+# host-backed archiver DLLs where users install archiver DLLs (see
+# install_archivers). Sets WINE, SERVER, WINEPREFIX, MARKER (the SendTo marker's
 # host path) and DROPTOOL (the drop program).
 #
 # Where the build is 32-bit, the prefix is WoW64 like 64-bit Windows: the INF
@@ -260,9 +293,30 @@ install_veltrox() {
   WINE="$setup" wine_quiet rundll32 setupapi.dll,InstallHinfSection DefaultInstall 132 \
     "$(winpath "$WINEPREFIX.media/Veltrox.inf")"
   "$SERVER" -w
-  cp "$build"/hostdlls/*.dll "$build/hostdlls/hostarc.sh" "$WINEPREFIX/drive_c/windows/"
+  install_archivers "${VELTROX_ARCHIVERS:-$build/hostdlls}"
   MARKER="$(find "$WINEPREFIX/drive_c/users" -path '*/SendTo/*.Veltrox' | head -1)"
   [ -n "$MARKER" ]
+}
+
+# archiver_folder: the prefix's 32-bit system folder, where users install
+# archiver DLLs: system32 in a 32-bit prefix, syswow64 in a WoW64 one.
+archiver_folder() {
+  if [ -d "$WINEPREFIX/drive_c/windows/syswow64" ] && build_is_32bit "$BUILD"; then
+    echo "$WINEPREFIX/drive_c/windows/syswow64"
+  else
+    echo "$WINEPREFIX/drive_c/windows/system32"
+  fi
+}
+
+# install_archivers DIR: the archiver DLLs of DIR (with hostarc.sh when
+# there) into archiver_folder. install_veltrox takes them from
+# $VELTROX_ARCHIVERS when set (scripts/test --archivers), else the build's
+# host-backed DLLs.
+install_archivers() {
+  local to
+  to="$(archiver_folder)"
+  cp "$1"/*.dll "$to/" || return 1
+  [ ! -f "$1/hostarc.sh" ] || cp "$1/hostarc.sh" "$to/"
 }
 
 # build_is_32bit BUILD: whether BUILD's Veltrox.dll is a 32-bit module.

@@ -26,6 +26,12 @@ std::wstring fullPath(const wchar_t* path) {
     return buffer;
 }
 
+std::wstring currentDirectory() {
+    wchar_t buffer[32768];
+    DWORD length = GetCurrentDirectoryW(32768, buffer);
+    return length && length < 32768 ? std::wstring(buffer, length) : std::wstring();
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -41,7 +47,13 @@ int wmain(int argc, wchar_t** argv) {
         fwprintf(stderr, L"droptool: OleInitialize failed\n");
         return 3;
     }
+    // The drop handler runs in this process, as in Explorer: whatever the
+    // archiver DLLs did, the process's current directory must be as before.
+    std::wstring before = currentDirectory();
     int status = deliverDrop(marker, paths);
+    std::wstring after = currentDirectory();
+    if (after != before)
+        fwprintf(stderr, L"droptool: the current directory moved from %ls to %ls\n", before.c_str(), after.c_str());
     CoFreeUnusedLibraries();
     OleUninitialize();
     return status;

@@ -5,9 +5,10 @@
 #   hostarc.sh extract FORMAT ARCHIVE DIR
 #   hostarc.sh create  FORMAT ARCHIVE DIR LIST LEVEL [7z switches...]
 #
-# FORMAT: tar tgz tbz2 zip 7z 7zip lzh cab arj rar, and lzh-utf8 (LZH
-# with UTF-8 names) for create. DIR is the folder to extract into or to
-# pack; LIST is a file of names relative to DIR, one a
+# FORMAT: tar tgz tbz2 zip 7z 7zip lzh cab arj rar; for create also
+# tar-utf8 tgz-utf8 tbz2-utf8 (UTF-8 names instead of code page 932) and
+# lzh-utf8 (UTF-8 names, in Unicode mode). DIR is the folder to
+# extract into or to pack; LIST is a file of names relative to DIR, one a
 # line in archive order (empty: the whole folder). LEVEL is the compression
 # level ("" for the tool's default).
 #
@@ -338,8 +339,10 @@ create() {
   cd "$dir" || return 1
   rm -f -- "$archive"
   case "$fmt" in
-    tar|tgz|tbz2)
-      opts=hdrcharset=CP932; z=
+    tar|tgz|tbz2|tar-utf8|tgz-utf8|tbz2-utf8)
+      # tar32.dll 2.x stores UTF-8 names unless told otherwise.
+      case "$fmt" in *-utf8) opts=hdrcharset=UTF-8; fmt="${fmt%-utf8}" ;; *) opts=hdrcharset=CP932 ;; esac
+      z=
       case "$fmt" in
         tgz) z=-z; [ -n "$level" ] && opts="$opts,gzip:compression-level=$level" ;;
         tbz2) z=-j; [ -n "$level" ] && opts="$opts,bzip2:compression-level=$level" ;;

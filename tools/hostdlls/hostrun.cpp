@@ -118,6 +118,35 @@ std::wstring moduleFolder() {
   return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
 }
 
+// The progress window of the running call, if any, and whether its Cancel
+// was pressed.
+HWND progressWindow = nullptr;
+bool progressCancelled = false;
+
+INT_PTR CALLBACK progressProc(HWND window, UINT message, WPARAM wParam, LPARAM) {
+  if (message == WM_INITDIALOG) return TRUE;
+  if (message == WM_COMMAND && LOWORD(wParam) == IDCANCEL) {
+    progressCancelled = true;
+    return TRUE;
+  }
+  return FALSE;
+}
+
+// Waits about `milliseconds`, handling the progress window's messages meanwhile.
+void waitHandlingMessages(DWORD milliseconds) {
+  if (!progressWindow) {
+    Sleep(milliseconds);
+    return;
+  }
+  MsgWaitForMultipleObjects(0, nullptr, FALSE, milliseconds, QS_ALLINPUT);
+  MSG message;
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    if (progressWindow && IsDialogMessageW(progressWindow, &message)) continue;
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+}
+
 // Temporary files of one host run, removed when it ends.
 struct RunFiles {
   std::wstring base, script, log, status, list;
@@ -191,7 +220,11 @@ int runHost(const std::vector<std::string>& args, RunFiles& files, char* output,
       setOutput(output, outputSize, "hostarc: the host archiver did not finish in time");
       return -1;
     }
-    Sleep(waited < 20 ? 1 : waited < 400 ? waited / 20 : 20);
+    waitHandlingMessages(waited < 20 ? 1 : waited < 400 ? waited / 20 : 20);
+    if (progressCancelled) {
+      setOutput(output, outputSize, "Cancel button was pushed");
+      return -2;
+    }
   }
   std::string status, log;
   readWholeFile(files.status, status);
@@ -374,6 +407,7 @@ int hostExtract(const char* format, const std::string& archive, const std::strin
   RunFiles files;
   if (!prepareRunFiles(files)) return HOST_ERROR_START;
   int status = runHost({"extract", format, archiveUnix, dirUnix}, files, output, outputSize);
+  if (status == -2) return HOST_ERROR_CANCELLED;
   if (status < 0) return HOST_ERROR_START;
   DWORD attributes = GetFileAttributesW(dirW.c_str());
   if (status != 0 || attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
@@ -401,6 +435,7 @@ int hostCreate(const char* format, const std::string& archive, const std::string
   std::vector<std::string> args = {"create", format, archiveUnix, dirUnix, listUnix, level};
   args.insert(args.end(), extra.begin(), extra.end());
   int status = runHost(args, files, output, outputSize);
+  if (status == -2) return HOST_ERROR_CANCELLED;
   if (status < 0) return HOST_ERROR_START;
   if (status != 0 || !exists(archiveW)) return HOST_ERROR_TOOL;
   if (strcmp(format, "cab") == 0 && !clearCabUtf8Flags(archiveW)) return HOST_ERROR_TOOL;
@@ -413,4 +448,60 @@ int extractWithSwitch(const char* commandLine, const char* extractSwitch, const 
   ParsedCommand cmd = parseCommand(commandLine);
   if (!hasSwitch(cmd, extractSwitch) || cmd.words.size() != 2) return HOST_ERROR_COMMAND;
   return hostExtract(format, cmd.words[0], cmd.words[1], output, outputSize);
+}
+
+namespace {
+
+// Appends a dialog template item: WORDs, strings as UTF-16 with their null.
+void addWords(std::vector<WORD>& t, std::initializer_list<WORD> words) { t.insert(t.end(), words); }
+void addDword(std::vector<WORD>& t, DWORD value) { addWords(t, {LOWORD(value), HIWORD(value)}); }
+void addText(std::vector<WORD>& t, const wchar_t* text) {
+  for (; *text; ++text) t.push_back((WORD)*text);
+  t.push_back(0);
+}
+void addItem(std::vector<WORD>& t, DWORD style, short x, short y, short cx, short cy, WORD id, WORD atom,
+             const wchar_t* text) {
+  if (t.size() % 2) t.push_back(0);   // items start on a DWORD boundary
+  addDword(t, style | WS_CHILD | WS_VISIBLE);
+  addDword(t, 0);
+  addWords(t, {(WORD)x, (WORD)y, (WORD)cx, (WORD)cy, id, 0xFFFF, atom});
+  addText(t, text);
+  t.push_back(0);   // no creation data
+}
+
+HMODULE thisModule() {
+  HMODULE self = nullptr;
+  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                     (LPCWSTR)(void*)&thisModule, &self);
+  return self;
+}
+
+}  // namespace
+
+ProgressWindow::ProgressWindow(const wchar_t* caption) : window_(nullptr) {
+  std::vector<WORD> t;
+  addDword(t, WS_POPUP | WS_CAPTION | WS_VISIBLE | DS_MODALFRAME | DS_CENTER);
+  addDword(t, 0);
+  addWords(t, {2, 0, 0, 180, 60, 0, 0});   // two items; no menu, default class
+  addText(t, caption);
+  addItem(t, SS_LEFT, 10, 10, 160, 12, 0xFFFF, 0x0082, L"Processing...");
+  addItem(t, BS_PUSHBUTTON, 65, 36, 50, 14, IDCANCEL, 0x0080, L"Cancel");
+  progressCancelled = false;
+  window_ = CreateDialogIndirectParamW(thisModule(), reinterpret_cast<LPCDLGTEMPLATEW>(t.data()), nullptr,
+                                       progressProc, 0);
+  progressWindow = window_;
+}
+
+ProgressWindow::~ProgressWindow() {
+  progressWindow = nullptr;
+  if (window_) DestroyWindow(window_);
+}
+
+void narrowDllSearch() {
+  typedef BOOL(WINAPI * SetDefaultDllDirectoriesProc)(DWORD);
+  HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+  SetDefaultDllDirectoriesProc narrow = kernel ? reinterpret_cast<SetDefaultDllDirectoriesProc>(
+                                                     GetProcAddress(kernel, "SetDefaultDllDirectories"))
+                                               : nullptr;
+  if (narrow) narrow(LOAD_LIBRARY_SEARCH_SYSTEM32 | LOAD_LIBRARY_SEARCH_USER_DIRS);
 }

@@ -12,6 +12,8 @@ constexpr int HOST_ERROR_NOT_SUPPORTED = 0x8013;  // operation no host tool can 
 constexpr int HOST_ERROR_PATH = 0x8014;      // a path cannot be given to the host
 constexpr int HOST_ERROR_TOOL = 0x8020;      // the host archiver failed
 constexpr int HOST_ERROR_START = 0x8021;     // the host archiver could not be run
+constexpr int HOST_ERROR_DLL = 0x8023;       // a companion DLL cannot be loaded
+constexpr int HOST_ERROR_CANCELLED = 0x802C; // Cancel was pressed in the progress window
 
 // One token of a command line: quoted tokens are never switches.
 struct CommandToken {
@@ -65,3 +67,22 @@ bool hasSwitch(const ParsedCommand& cmd, const char* name);
 // extraction of format when extractSwitch is among the switches.
 int extractWithSwitch(const char* commandLine, const char* extractSwitch, const char* format,
                       char* output, DWORD outputSize);
+
+// The unowned progress window the real DLLs show during a call (a dialog
+// with a Cancel button and no owner). Cancel in it ends the wait for the host
+// archiver, and the call returns HOST_ERROR_CANCELLED. Without a display no
+// window is shown.
+class ProgressWindow {
+public:
+  explicit ProgressWindow(const wchar_t* caption);
+  ~ProgressWindow();
+  ProgressWindow(const ProgressWindow&) = delete;
+  ProgressWindow& operator=(const ProgressWindow&) = delete;
+
+private:
+  HWND window_;
+};
+
+// As 7-zip32.dll 24.x does in every command: narrows the process's DLL search
+// to the system folder and the folders added with AddDllDirectory.
+void narrowDllSearch();

@@ -3,7 +3,8 @@
 // someone in front of the screen would: the conversion dialog gets the
 // destination folder, the target format and the options from the arguments
 // and is confirmed with OK; a message box is noted and answered (Yes where
-// it asks, else OK). Every window met is printed (UTF-8) and, with --shots,
+// it asks, else OK); a window with neither, such as an archiver's progress
+// window, is noted and left alone. Every window met is printed (UTF-8) and, with --shots,
 // saved as a screenshot of the X screen.
 //
 //   playuser [--dest FOLDER] [--format lzh|zip|cab|tar|tgz|tbz2|7z]
@@ -197,8 +198,14 @@ void answerMessageBox(HWND box, const Options& options, int number) {
   GetDlgItemTextW(box, 0xFFFF, text, 2048);
   printf("  %s\n", toUtf8(text).c_str());
   screenshot(options, box, number, "message");
+  // A window that offers neither Yes nor OK is not a question to the user
+  // (an archiver's progress window, whose Cancel would stop its work): it
+  // is left alone.
   int button = GetDlgItem(box, IDYES) ? IDYES : IDOK;
-  if (!GetDlgItem(box, button)) button = IDCANCEL;
+  if (!GetDlgItem(box, button)) {
+    printf("  left alone\n");
+    return;
+  }
   PostMessageW(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), (LPARAM)GetDlgItem(box, button));
 }
 
