@@ -277,6 +277,11 @@ const char* commandExportName(ArchiveFormat format) {
     return row ? row->commandExport : nullptr;
 }
 
+const char* archiverDllName(ArchiveFormat format) {
+    const ArchiverRow* row = findRow(format);
+    return row ? row->dllName : nullptr;
+}
+
 void probeArchivers(ConverterContext& ctx) {
     if (archiverOnLoadPath("7-zip32.dll")) ctx.formats |= FMT_7Z;
     if (archiverOnLoadPath("unlha32.dll")) ctx.formats |= FMT_LZH;

@@ -68,3 +68,7 @@ bool runArchiverCommand(ConverterContext& ctx, HMODULE module, const char* expor
 // The command export name of the DLL serving `format` ("Unlha", "Tar", ...),
 // or null for formats without one (ACE, combinations).
 const char* commandExportName(ArchiveFormat format);
+
+// The file name of the DLL serving `format` ("tar32.dll", ...), or null for
+// combinations and unknown values.
+const char* archiverDllName(ArchiveFormat format);

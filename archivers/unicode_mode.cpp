@@ -1,5 +1,7 @@
 #include "archivers/unicode_mode.h"
 
+#include "archivers/binding.h"
+
 #include <cstring>
 #include <string>
 
@@ -22,3 +24,7 @@ UnicodeModeScope::~UnicodeModeScope() {
     if (proc_) proc_(FALSE);
 }
 
+
+bool archiverCarriesUnicodeNames(ConverterContext& ctx, ArchiveFormat format) {
+    return findUnicodeMode(loadArchiver(ctx, format, false), commandExportName(format)) != nullptr;
+}

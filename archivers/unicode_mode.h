@@ -4,6 +4,7 @@
 // listing are UTF-8, so entry and path names outside the ANSI code page
 // reach them exactly. The mode is state of the whole process in the DLL; it
 // is found at run time, set for one call and set back.
+#include "base/converter_context.h"
 #include <windows.h>
 
 typedef BOOL (WINAPI* ArchiverUnicodeModeProc)(BOOL unicode);
@@ -28,3 +29,7 @@ private:
     bool active_;
 };
 
+
+// Whether the DLL serving `format` (loaded on first use) has a Unicode mode,
+// so that it can carry names outside the ANSI code page.
+bool archiverCarriesUnicodeNames(ConverterContext& ctx, ArchiveFormat format);

@@ -67,3 +67,20 @@ TEST(ArchiverUnicodeMode, CommandLineGoesAsUtf8InsideTheMode) {
     FreeLibrary(sevenZip);
     FreeLibrary(tar);
 }
+
+TEST(ArchiverUnicodeMode, WhichFormatsCarryUnicodeNames) {
+    StandinFolder dlls({"7-zip32.dll", "unlha32.dll", "unrar32.dll", "tar32.dll", "unzip32.dll", "cab32.dll"});
+    DropContext ctx;
+    const struct {
+        ArchiveFormat format;
+        const char* dll;
+        bool carries;
+    } rows[] = {{FMT_7Z, "7-zip32.dll", true},   {FMT_LZH, "unlha32.dll", true}, {FMT_RAR, "unrar32.dll", true},
+                {FMT_TARGZ, "tar32.dll", false}, {FMT_UNZIP, "unzip32.dll", false}, {FMT_CAB, "cab32.dll", false}};
+    for (const auto& row : rows) {
+        EXPECT_EQ(archiverCarriesUnicodeNames(ctx, row.format), row.carries) << row.dll;
+        EXPECT_STREQ(archiverDllName(row.format), row.dll);
+    }
+    EXPECT_FALSE(archiverCarriesUnicodeNames(ctx, FMT_BZA));  // not installed
+    unloadArchivers(ctx);
+}
