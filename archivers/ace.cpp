@@ -95,7 +95,8 @@ int AceExtractor::extractAceArchive(HWND owner, const char* archivePath, const c
 bool extractAce(ConverterContext& ctx, const char* archivePath, const char* workFolder) {
     if (!ctx.hUnacev2 || !ctx.aceDialogs) return false;
     AceExtractor extractor(ctx.hUnacev2, *ctx.aceDialogs);
-    return extractor.extractAceArchive(ctx.ownerWindow, archivePath, workFolder) == 0;
+    ctx.lastArchiverResult = extractor.extractAceArchive(ctx.ownerWindow, archivePath, workFolder);
+    return ctx.lastArchiverResult == 0;
 }
 
 int askUser(const char* format, const char* argument) {

@@ -268,8 +268,9 @@ bool runArchiverCommand(ConverterContext& ctx, HMODULE module, const char* expor
     if (unicode.active()) utf8 = utf8FromWide(wideFromAnsi(commandLine));
     ctx.outputBuffer[0] = 0;
     ArchiverCallScope scope(module);
-    return command(ctx.ownerWindow, unicode.active() ? utf8.c_str() : commandLine.c_str(), ctx.outputBuffer,
-                   OUTPUT_BUFFER_SIZE) == 0;
+    ctx.lastArchiverResult = command(ctx.ownerWindow, unicode.active() ? utf8.c_str() : commandLine.c_str(),
+                                     ctx.outputBuffer, OUTPUT_BUFFER_SIZE);
+    return ctx.lastArchiverResult == 0;
 }
 
 const char* commandExportName(ArchiveFormat format) {

@@ -103,11 +103,27 @@ std::string temporaryFolder() {
     return folder;
 }
 
-// zip32j.dll leaves izip32j.dll loaded after each call; release it once.
-void releaseIzip32j(const ConverterContext& ctx) {
-    if (!ctx.hZip32j) return;
+// zip32j.dll leaves izip32j.dll loaded after each compression; release it
+// once, after a compression zip32j.dll performed and no other (a reference
+// zip32j.dll holds itself must stay).
+void releaseIzip32j(const ConverterContext& ctx, ArchiveFormat format) {
+    if (format != FMT_ZIP || !ctx.hZip32j) return;
     HMODULE izip = GetModuleHandleA("izip32j.dll");
     if (izip) FreeLibrary(izip);
+}
+
+bool isPlainFile(const char* path) {
+    DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// Deletes what a failed step left under `path`, unless a file of that name
+// was there before the step: a partial archive must not look like a
+// finished conversion, and nothing of the user's is touched.
+void removePartialOutput(const char* path, bool existedBefore) {
+    if (existedBefore || !isPlainFile(path)) return;
+    SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
+    DeleteFileA(path);
 }
 
 }  // namespace
@@ -159,15 +175,27 @@ bool compressFolder(ConverterContext& ctx, char* archivePath, size_t archivePath
     // The archiver resolves relative names against the current folder; if it
     // cannot be set, the archive would be built from the wrong folder.
     if (!SetCurrentDirectoryA(callDirectory.c_str())) return false;
+    bool archiveExisted = isPlainFile(archivePath);
     bool succeeded = runArchiverCommand(ctx, module, exportName, command);
     savedDirectory.restore();
-    releaseIzip32j(ctx);
-    if (!succeeded) return false;
+    releaseIzip32j(ctx, format);
+    if (!succeeded) {
+        removePartialOutput(archivePath, archiveExisted);
+        return false;
+    }
 
     if (ctx.sfxMode != 0 && fileExists(archivePath)) {
         std::string exeName;
         if (!executableName(archivePath, exeName) || exeName.size() + 1 > archivePathSize) return false;
-        if (!makeSelfExtracting(ctx, archivePath, format)) return false;
+        // A ZIP packed by 7-zip32.dll gets the ZIP self-extractor; the 7z
+        // modules cannot unpack ZIP data.
+        ArchiveFormat sfxFormat = format == FMT_7Z && hasZipExtension(archivePath) ? FMT_ZIP : format;
+        bool exeExisted = isPlainFile(exeName.c_str());
+        if (!makeSelfExtracting(ctx, archivePath, sfxFormat)) {
+            // The plain archive is complete and stays under its own name.
+            removePartialOutput(exeName.c_str(), exeExisted);
+            return false;
+        }
         DeleteFileA(archivePath);
         memcpy(archivePath, exeName.c_str(), exeName.size() + 1);
     }

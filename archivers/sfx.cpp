@@ -26,8 +26,10 @@ void showSfxError(const char* text) {
 }
 
 // zip32j.dll makes self-extracting archives from version 0.24 on; the
-// version is asked afresh for every request.
-bool zipCanMakeSfx(const ConverterContext& ctx) {
+// version is asked afresh for every request. A ZIP packed by 7-zip32.dll
+// loads zip32j.dll for this step when it is installed.
+bool zipCanMakeSfx(ConverterContext& ctx) {
+    if (!ctx.hZip32j && archiverOnLoadPath("zip32j.dll")) loadArchiver(ctx, FMT_ZIP, false);
     if (!ctx.hZip32j) return false;
     ArchiverVersionProc getVersion =
         reinterpret_cast<ArchiverVersionProc>(GetProcAddress(ctx.hZip32j, "ZipGetVersion"));

@@ -13,7 +13,7 @@ ConverterContext::ConverterContext()
       hUnzip32(nullptr), hUnarj32j(nullptr), hCab32(nullptr), hTar32(nullptr), hZip32j(nullptr),
       hUnrar32(nullptr), hBga32(nullptr), hUngca32(nullptr), hYz1(nullptr), hUnacev2(nullptr),
       h7zip32(nullptr), notConvSfx(0), aceAvailable(-1), folderSearch(0),
-      aceDialogs(nullptr), sevenZipOnly(0) {
+      aceDialogs(nullptr), sevenZipOnly(0), lastArchiverResult(0) {
     std::memset(destFolder, 0, sizeof destFolder);
     std::memset(outputBuffer, 0, sizeof outputBuffer);
     std::memset(sourceFolder, 0, sizeof sourceFolder);

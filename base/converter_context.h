@@ -78,6 +78,7 @@ struct ConverterContext {
     int32_t folderSearch;       // 0 not asked, 1 folder only, 2 with subfolders, -1 skip folders
     const AceDialogs* aceDialogs;   // what an ACE extraction shows; null: no ACE extraction
     uint32_t sevenZipOnly;      // bits as fUse7ZipLib: ZIP directions only 7-zip32.dll serves (probe)
+    int32_t lastArchiverResult;     // what the last archiver call returned (0 = success)
 
     ConverterContext();
     virtual ~ConverterContext();

@@ -9,12 +9,15 @@
 #include "engine/worktree.h"
 #include "archivers/binding.h"
 #include "archivers/extract.h"
+#include "archivers/listing.h"
+#include "engine/listing_check.h"
 #include "archivers/versions.h"
 #include "base/module.h"
 #include "base/settings.h"
 #include "ui/ace_dialogs.h"
 #include "ui/dialogs.h"
 #include <shellapi.h>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -58,6 +61,13 @@ std::string stemOf(const char* source) {
     const char* name = fileNamePart(source);
     size_t dot = findLastDot(name);
     return dot == NO_POSITION ? std::string(name) : std::string(name, dot);
+}
+
+// A name as Windows stores it: trailing dots and spaces dropped (no trail
+// byte of code page 932 is either).
+std::string windowsFormOf(std::string name) {
+    while (!name.empty() && (name.back() == '.' || name.back() == ' ')) name.pop_back();
+    return name;
 }
 
 // Folder of the first source archive; a drive root keeps its backslash.
@@ -152,14 +162,44 @@ private:
     std::vector<std::string> folders_;
 };
 
+// An archive whose extraction or compression failed, with what its
+// archiver DLL returned and wrote into the output buffer.
+struct Failure {
+    std::string source;
+    bool extraction;
+    int32_t result;
+    std::string output;
+};
+
 struct RunState {
     std::string tempPath;          // ends in a backslash; empty when unusable
     bool firstArchive = true;
     std::string deleteList;        // NUL-terminated paths
     std::vector<std::string> unverified;   // converted, but kept: the new archive was not confirmed
+    std::vector<Failure> failures;         // not converted: the archiver DLL failed
+    std::vector<std::string> folderNames;  // "~..." names of the work and check folders of this drop
     BackgroundRemoval removal;              // the previous archive's folders
     std::string checkFolder;                // this archive's read-back folder, once made
 };
+
+// The name of an archive's folders in the temporary folder: "~<name>\" to
+// extract into and "~<name>.chk\" to read the new archive back into. The
+// name is the stem as Windows stores it ("a." and "a" are one name there),
+// with "(2)", "(3)"... added when an earlier archive of the drop had it, so
+// that no two archives of a drop ever share a folder.
+std::string folderNameFor(RunState& run, const std::string& stem) {
+    std::string base = windowsFormOf(stem);
+    auto used = [&](const std::string& folder) {
+        for (const std::string& name : run.folderNames)
+            if (lstrcmpiA(name.c_str(), folder.c_str()) == 0) return true;
+        return false;
+    };
+    std::string name = base;
+    for (int n = 2; used("~" + name) || used("~" + name + ".chk"); ++n) name = base + "(" + std::to_string(n) + ")";
+    run.folderNames.push_back("~" + name);
+    run.folderNames.push_back("~" + name + ".chk");
+    return name;
+}
 
 // Formats whose extraction rows can read back a new archive of `target`, in
 // the order they are tried (ZIP through 7-zip32.dll first when the user
@@ -171,12 +211,12 @@ std::vector<ArchiveFormat> readBackFormats(const ConverterContext& ctx, ArchiveF
     return {target};
 }
 
-// Extracts the new archive into "~<stem>.chk\" with the first extraction row
+// Extracts the new archive into "~<name>.chk\" with the first extraction row
 // that can be loaded and compares the result with the work folder. A source is
 // recycled only when this holds: the new archive provably carries everything.
-bool verifyOutput(ConverterContext& ctx, RunState& run, const std::string& stem, const char* outputPath,
+bool verifyOutput(ConverterContext& ctx, RunState& run, const std::string& folderName, const char* outputPath,
                   const std::string& workFolder) {
-    std::string checkFolder = run.tempPath + "~" + stem + ".chk\\";
+    std::string checkFolder = run.tempPath + "~" + folderName + ".chk\\";
     if (checkFolder.size() + 1 > BUILT_PATH_SIZE) return false;
     run.removal.waitFor(checkFolder);
     for (ArchiveFormat format : readBackFormats(ctx, ctx.formats)) {
@@ -205,6 +245,95 @@ void reportUnverified(const ConverterContext& ctx, const std::vector<std::string
                 MB_OK | MB_ICONINFORMATION);
 }
 
+// The archiver's own text for a failure message: its last two lines, each
+// cut to 100 characters.
+// A DLL may fill the whole buffer without a terminator.
+std::string outputExcerpt(const char* output, size_t size) {
+    int bytes = static_cast<int>(strnlen(output, size));
+    int length = MultiByteToWideChar(CP_ACP, 0, output, bytes, nullptr, 0);
+    if (length <= 0) return std::string();
+    std::wstring text(length, L'\0');
+    MultiByteToWideChar(CP_ACP, 0, output, bytes, &text[0], length);
+    std::vector<std::wstring> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find_first_of(L"\r\n", start);
+        if (end == std::wstring::npos) end = text.size();
+        std::wstring line = text.substr(start, end - start);
+        start = end + 1;
+        while (!line.empty() && (line.back() == L' ' || line.back() == L'\t')) line.pop_back();
+        if (line.empty()) continue;
+        if (line.size() > 100) line = line.substr(0, 100) + L"\u2026";
+        lines.push_back(line);
+    }
+    std::wstring excerpt;
+    for (size_t i = lines.size() > 2 ? lines.size() - 2 : 0; i < lines.size(); ++i) excerpt += L"\n    " + lines[i];
+    bytes = WideCharToMultiByte(CP_ACP, 0, excerpt.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    if (bytes <= 1) return std::string();
+    std::string ansi(bytes - 1, '\0');
+    WideCharToMultiByte(CP_ACP, 0, excerpt.c_str(), -1, &ansi[0], bytes, nullptr, nullptr);
+    return ansi;
+}
+
+void recordFailure(const ConverterContext& ctx, RunState& run, const char* source, bool extraction) {
+    run.failures.push_back(
+        Failure{source, extraction, ctx.lastArchiverResult, outputExcerpt(ctx.outputBuffer, sizeof ctx.outputBuffer)});
+}
+
+// One message after the run naming the archives that were not converted
+// because their archiver DLL failed, with its result and its own text.
+void reportFailures(const ConverterContext& ctx, const std::vector<Failure>& failures) {
+    if (failures.empty()) return;
+    const size_t MAX_LINES = 20;
+    std::string lines;
+    for (size_t i = 0; i < failures.size() && i < MAX_LINES; ++i) {
+        const Failure& failure = failures[i];
+        char code[40];
+        snprintf(code, sizeof code, "%s 0x%X", failure.extraction ? "展開" : "圧縮",
+                 static_cast<unsigned>(failure.result));
+        if (i) lines += '\n';
+        lines += failure.source + "  (" + code + ")" + failure.output;
+    }
+    if (failures.size() > MAX_LINES) lines += "\n…";
+    showMessage(ctx.ownerWindow,
+                "次の書庫は変換できませんでした。(かっこ内は失敗した処理とアーカイバ DLL の戻り値です)\n\n" +
+                    lines,
+                MB_OK | MB_ICONWARNING);
+}
+
+void refuseUnconvertibleName(const ConverterContext& ctx, const char* source) {
+    showMessage(ctx.ownerWindow,
+                std::string(source) + "\n\nの中にファイル名に変換できない文字を含むファイルがあるため、変換できません。",
+                MB_OK | MB_ICONWARNING);
+}
+
+// What the source's own DLL listed before the extraction; `known` only when
+// the DLL could list it.
+struct SourceListing {
+    bool known = false;
+    std::vector<ListedFile> files;
+};
+
+// Lists the source with its own DLL and refuses it (false, after a message)
+// when its entries cannot all be created side by side in a Windows folder:
+// extraction would keep one of them and lose the others without a word.
+bool examineSource(ConverterContext& ctx, const char* source, ArchiveFormat format, SourceListing& listing) {
+    std::vector<ListedEntry> entries;
+    if (listArchive(ctx, format, source, entries) != ListingResult::listed) return true;
+    switch (checkListing(entries, listing.files)) {
+    case ListingVerdict::clean: listing.known = true; return true;
+    case ListingVerdict::unconvertibleName: refuseUnconvertibleName(ctx, source); return false;
+    case ListingVerdict::clashingNames:
+        showMessage(ctx.ownerWindow,
+                    std::string(source) +
+                        "\n\nの中に、Windows のフォルダーに同時に置けない名前のファイル (大文字と小文字だけが違う名前や、"
+                        "使えない文字を含む名前) があるため、変換できません。",
+                    MB_OK | MB_ICONWARNING);
+        return false;
+    }
+    return false;
+}
+
 void refuseWorkFolder(const ConverterContext& ctx, const char* source) {
     showMessage(ctx.ownerWindow, std::string(source) + "\n\nの作業フォルダを準備できないため、変換できません。",
                 MB_OK | MB_ICONWARNING);
@@ -213,18 +342,16 @@ void refuseWorkFolder(const ConverterContext& ctx, const char* source) {
 // Packs the extracted work folder and records the outcome. The work folder is
 // checked first: a name without an ANSI form or a path that does not fit
 // would silently be missing from the new archive, so the archive is refused.
-void packWorkFolder(ConverterContext& ctx, RunState& run, const char* source, const std::string& stem,
-                    const std::string& workFolder, char* outputPath, size_t outputPathSize) {
+void packWorkFolder(ConverterContext& ctx, RunState& run, const char* source, const std::string& folderName,
+                    const SourceListing& listing, const std::string& workFolder, char* outputPath,
+                    size_t outputPathSize) {
     WorkScan scan;
     if (!scanWorkFolder(workFolder.c_str(), scan) && scan.hasLinks) {
         refuseWorkFolder(ctx, source);
         return;
     }
     if (scan.unconvertibleName) {
-        showMessage(ctx.ownerWindow,
-                    std::string(source) +
-                        "\n\nの中にファイル名に変換できない文字を含むファイルがあるため、変換できません。",
-                    MB_OK | MB_ICONWARNING);
+        refuseUnconvertibleName(ctx, source);
         return;
     }
     if (scan.tooLong || scan.unlistable) {
@@ -248,17 +375,24 @@ void packWorkFolder(ConverterContext& ctx, RunState& run, const char* source, co
     // writing one must not cost the user the source. A folder with links is
     // never handed to the archiver without its list: nothing is written then.
     bool listRefused = false;
+    ctx.lastArchiverResult = 0;
+    ctx.outputBuffer[0] = 0;
     if (!packFolder(ctx, outputPath, outputPathSize, workFolder.c_str(), ctx.formats, scan.hasLinks,
                     &listRefused, &scan) ||
         !isFile(outputPath)) {
         if (listRefused) refuseWorkFolder(ctx, source);
+        else recordFailure(ctx, run, source, false);
         return;
     }
     MessageBeep(MB_ICONASTERISK);
     if (ctx.sameTime) copyLastWriteTime(source, outputPath);
     if (!ctx.fAfterDel) return;
     // What is behind a link is not in the new archive: never recycle then.
-    if (!scan.hasLinks && verifyOutput(ctx, run, stem, outputPath, workFolder)) {
+    // Nor when the extraction did not produce every file the source listed
+    // (the read-back tree is compared with the work folder, so the work
+    // folder's scan stands for it).
+    if (!scan.hasLinks && listing.known && treeHoldsListing(listing.files, scan) &&
+        verifyOutput(ctx, run, folderName, outputPath, workFolder)) {
         run.deleteList += source;
         run.deleteList += '\0';
     } else {
@@ -298,7 +432,8 @@ Next convertOne(ConverterContext& ctx, RunState& run, const char* source) {
     }
 
     std::string stem = stemOf(source);
-    std::string workFolder = run.tempPath + "~" + stem + "\\";
+    std::string folderName = folderNameFor(run, stem);
+    std::string workFolder = run.tempPath + "~" + folderName + "\\";
     char outputPath[BUILT_PATH_SIZE];
     if (run.tempPath.empty() || stem.size() + 1 > BUILT_PATH_SIZE ||
         workFolder.size() + 1 > BUILT_PATH_SIZE ||
@@ -326,6 +461,9 @@ Next convertOne(ConverterContext& ctx, RunState& run, const char* source) {
     if (!loadArchiver(ctx, ctx.formats, true)) return Next::stopRun;
     if (!loadArchiver(ctx, sourceFormat, true)) return Next::nextEntry;
 
+    SourceListing listing;
+    if (!examineSource(ctx, source, sourceFormat, listing)) return Next::nextEntry;
+
     // A work folder left by a run that ended abnormally would make the
     // extraction fail (7-zip32.dll creates the folder itself) or mix in
     // foreign files. A link at that name is only unlinked, never entered.
@@ -336,8 +474,16 @@ Next convertOne(ConverterContext& ctx, RunState& run, const char* source) {
         return Next::nextEntry;
     }
 
+    ctx.lastArchiverResult = 0;
+    ctx.outputBuffer[0] = 0;
+    // An extraction that reports success without leaving its folder failed.
+    DWORD extracted = INVALID_FILE_ATTRIBUTES;
     if (extractArchive(ctx, source, workFolder.c_str(), sourceFormat))
-        packWorkFolder(ctx, run, source, stem, workFolder, outputPath, sizeof outputPath);
+        extracted = GetFileAttributesA(workFolder.c_str());
+    if (extracted != INVALID_FILE_ATTRIBUTES && (extracted & FILE_ATTRIBUTE_DIRECTORY))
+        packWorkFolder(ctx, run, source, folderName, listing, workFolder, outputPath, sizeof outputPath);
+    else
+        recordFailure(ctx, run, source, true);
     std::vector<std::string> finished{workFolder};
     if (!run.checkFolder.empty()) finished.push_back(run.checkFolder);
     run.checkFolder.clear();
@@ -373,6 +519,7 @@ bool convertAll(ConverterContext& ctx, const char* inputList) {
         run.deleteList += '\0';
         moveToRecycleBin(run.deleteList.data(), run.deleteList.size());
     }
+    reportFailures(ctx, run.failures);
     reportUnverified(ctx, run.unverified);
     return true;
 }

@@ -62,6 +62,31 @@ bool looksLikeArchive(const std::wstring& name) {
     return formatByExtension(extension.c_str()) != FORMAT_UNKNOWN || _stricmp(extension.c_str(), ".exe") == 0;
 }
 
+// Documents and packages that are ZIP archives inside but belong to the user
+// as they are: a searched folder never offers them for conversion (one
+// dropped on its own is the user's choice and is converted).
+const char* const ZIP_BASED_DOCUMENTS[] = {
+    ".docx", ".docm", ".dotx", ".xlsx", ".xlsm", ".xltx", ".pptx", ".pptm", ".potx", ".ppsx",
+    ".odt",  ".ods",  ".odp",  ".odg",  ".odf",  ".ott",  ".epub", ".jar",  ".war",  ".ear",
+    ".apk",  ".aab",  ".ipa",  ".xpi",  ".crx",  ".vsix", ".nupkg", ".whl", ".appx", ".appxbundle",
+    ".msix", ".kmz",  ".3mf",  ".xps",  ".oxps", ".cbz",
+};
+
+bool isZipBasedDocument(const std::wstring& name) {
+    size_t dot = name.rfind(L'.');
+    if (dot == std::wstring::npos) return false;
+    for (const char* extension : ZIP_BASED_DOCUMENTS) {
+        size_t i = 0;
+        for (; extension[i] && dot + i < name.size(); ++i) {
+            wchar_t c = name[dot + i];
+            if (c >= L'A' && c <= L'Z') c = c - L'A' + L'a';
+            if (c != static_cast<wchar_t>(extension[i])) break;
+        }
+        if (!extension[i] && dot + i == name.size()) return true;
+    }
+    return false;
+}
+
 bool endsInDot(const char* path) {
     size_t len = strlen(path);
     return len > 0 && path[len - 1] == '.' && !isTrailByte(path, len - 1);
@@ -156,6 +181,7 @@ bool searchFolder(ConverterContext& ctx, InputList& list, const char* folder, bo
         const std::wstring name = entry.cFileName;
         bool isFolder = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         if (isFolder && (!recursive || name == L"." || name == L"..")) continue;
+        if (!isFolder && isZipBasedDocument(name)) continue;
 
         std::string ansiName;
         NameProblem problem = NameProblem::none;

@@ -34,44 +34,62 @@ void withBackslash(std::wstring& path) {
     if (!path.empty() && path.back() != L'\\') path += L'\\';
 }
 
-struct Scanner {
-    std::wstring base;   // long form, with backslash
-    size_t ansiBaseLength;
-    WorkScan& scan;
-
-    void folder(const std::wstring& relative, const std::string& ansiRelative) {
-        WIN32_FIND_DATAW found;
+// Lists a tree depth first, a folder's entry before its content, with an
+// explicit stack of open listings: a tree thousands of levels deep must not
+// exhaust the stack of the thread walking it.
+void scanTree(const std::wstring& base, size_t ansiBaseLength, WorkScan& scan) {
+    struct Level {
+        FindHandle find;
+        std::wstring relative;
+        std::string ansiRelative;
+        bool empty = true;
+    };
+    std::vector<Level> levels;
+    auto open = [&](const std::wstring& relative, const std::string& ansiRelative, WIN32_FIND_DATAW& found) {
         FindHandle find(FindFirstFileW((base + relative + L"*").c_str(), &found));
         if (!find) {
             scan.unlistable = true;
-            return;
+            return false;
         }
-        bool empty = true;
-        do {
-            if (isDots(found.cFileName)) continue;
-            empty = false;
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-                scan.hasLinks = true;
-                continue;
-            }
-            WorkEntry entry;
-            entry.name = relative + found.cFileName;
-            if (!toAnsiExactly(found.cFileName, entry.ansiName)) scan.unconvertibleName = true;
-            entry.ansiName = ansiRelative + entry.ansiName;
-            if (ansiBaseLength + entry.ansiName.size() >= MAX_PATH) scan.tooLong = true;
-            entry.folder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-            entry.size = entry.folder ? 0 : (uint64_t(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
-            scan.entries.push_back(entry);
-            if (entry.folder) {
-                WorkEntry& added = scan.entries.back();
-                std::wstring subfolder = added.name + L"\\";
-                std::string ansiSubfolder = added.ansiName + "\\";
-                folder(subfolder, ansiSubfolder);
-            }
-        } while (FindNextFileW(find.get(), &found));
-        if (empty && !relative.empty()) scan.hasEmptyFolder = true;
+        levels.push_back(Level{std::move(find), relative, ansiRelative, true});
+        return true;
+    };
+    WIN32_FIND_DATAW found;
+    bool haveEntry = open(std::wstring(), std::string(), found);
+    while (!levels.empty()) {
+        if (!haveEntry) {
+            if (levels.back().empty && !levels.back().relative.empty()) scan.hasEmptyFolder = true;
+            levels.pop_back();
+            haveEntry = !levels.empty() && FindNextFileW(levels.back().find.get(), &found);
+            continue;
+        }
+        Level& level = levels.back();
+        if (isDots(found.cFileName)) {
+            haveEntry = FindNextFileW(level.find.get(), &found) != FALSE;
+            continue;
+        }
+        level.empty = false;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+            scan.hasLinks = true;
+            haveEntry = FindNextFileW(level.find.get(), &found) != FALSE;
+            continue;
+        }
+        WorkEntry entry;
+        entry.name = level.relative + found.cFileName;
+        if (!toAnsiExactly(found.cFileName, entry.ansiName)) scan.unconvertibleName = true;
+        entry.ansiName = level.ansiRelative + entry.ansiName;
+        if (ansiBaseLength + entry.ansiName.size() >= MAX_PATH) scan.tooLong = true;
+        entry.folder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        entry.size = entry.folder ? 0 : (uint64_t(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
+        scan.entries.push_back(entry);
+        if (entry.folder) {
+            // On failure the folder's listing is marked unlistable and the
+            // walk goes on with its siblings.
+            if (open(entry.name + L"\\", entry.ansiName + "\\", found)) continue;
+        }
+        haveEntry = FindNextFileW(levels.back().find.get(), &found) != FALSE;
     }
-};
+}
 
 // Removes a junction or symbolic link itself. RemoveDirectory does that on
 // Windows; where it cannot (Wine with a Unix symbolic link to a folder), the
@@ -101,26 +119,58 @@ void clearReadOnly(const std::wstring& path, DWORD attributes) {
     if (attributes & FILE_ATTRIBUTE_READONLY) SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
+// Empties a folder (path with trailing backslash) without entering links,
+// depth first with an explicit stack of open listings (no recursion: a tree
+// may be thousands of levels deep). Each folder is removed once its content
+// is gone.
 void removeContent(const std::wstring& base) {
+    struct Level {
+        FindHandle find;
+        std::wstring folder;       // with trailing backslash
+        DWORD attributes;          // of the folder itself, for its removal
+    };
+    std::vector<Level> levels;
     WIN32_FIND_DATAW found;
-    FindHandle find(findFirstLean(base + L"*", found));
-    if (!find) return;
-    do {
-        if (isDots(found.cFileName)) continue;
-        std::wstring path = base + found.cFileName;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-            // Never what a link points to: an archive may carry a link to the
-            // user's own folders.
-            removeLink(path);
-        } else if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            removeContent(path + L"\\");
-            clearReadOnly(path, found.dwFileAttributes);
-            RemoveDirectoryW(path.c_str());
-        } else {
-            clearReadOnly(path, found.dwFileAttributes);
-            DeleteFileW(path.c_str());
+    FindHandle first(findFirstLean(base + L"*", found));
+    if (!first) return;
+    levels.push_back(Level{std::move(first), base, 0});
+    bool haveEntry = true;
+    while (!levels.empty()) {
+        if (!haveEntry) {
+            Level done = std::move(levels.back());
+            levels.pop_back();
+            done.find.reset();
+            if (!levels.empty()) {
+                std::wstring folder = done.folder.substr(0, done.folder.size() - 1);
+                clearReadOnly(folder, done.attributes);
+                RemoveDirectoryW(folder.c_str());
+                haveEntry = FindNextFileW(levels.back().find.get(), &found) != FALSE;
+            }
+            continue;
         }
-    } while (FindNextFileW(find.get(), &found));
+        Level& level = levels.back();
+        if (!isDots(found.cFileName)) {
+            std::wstring path = level.folder + found.cFileName;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+                // Never what a link points to: an archive may carry a link to
+                // the user's own folders.
+                removeLink(path);
+            } else if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                DWORD attributes = found.dwFileAttributes;
+                FindHandle inner(findFirstLean(path + L"\\*", found));
+                if (inner) {
+                    levels.push_back(Level{std::move(inner), path + L"\\", attributes});
+                    continue;
+                }
+                clearReadOnly(path, attributes);
+                RemoveDirectoryW(path.c_str());
+            } else {
+                clearReadOnly(path, found.dwFileAttributes);
+                DeleteFileW(path.c_str());
+            }
+        }
+        haveEntry = FindNextFileW(levels.back().find.get(), &found) != FALSE;
+    }
 }
 
 bool exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
@@ -184,8 +234,7 @@ bool scanWorkFolder(const char* folder, WorkScan& scan) {
     }
     size_t ansiBaseLength = strlen(folder);
     if (ansiBaseLength && folder[ansiBaseLength - 1] != '\\') ++ansiBaseLength;
-    Scanner scanner{base, ansiBaseLength, scan};
-    scanner.folder(std::wstring(), std::string());
+    scanTree(base, ansiBaseLength, scan);
     return !scan.unlistable;
 }
 

@@ -327,9 +327,12 @@ TEST_F(AceTest, DriverConvertsAnAceArchiveIntoLzh) {
     DialogDriver driver([&](DialogDriver& d) {
         SeenWindow dialog = d.waitFor("書庫を他の形式に変換して保存");
         d.setCheck(dialog, IDC_CONV_LZH, true);
+        // unacev2.dll cannot list an archive: the source is kept and named.
+        d.setCheck(dialog, IDC_CONV_AFTER_DEL, true);
         d.setText(dialog, IDC_CONV_DEST, fromAnsi(destination));
         d.click(dialog, IDOK);
         d.waitFor("進捗状況");
+        d.click(d.waitFor("Veltrox.dll"), IDOK);
     });
     {
         DropContext ctx;
@@ -337,6 +340,9 @@ TEST_F(AceTest, DriverConvertsAnAceArchiveIntoLzh) {
         EXPECT_TRUE(convertAll(ctx, inputs.c_str()));
     }
     ASSERT_TRUE(driver.finish());
+    EXPECT_EQ(driver.seen(driver.seenCount() - 1).text(),
+              "次の書庫は変換結果を確認できなかったため、ごみ箱へ移動しませんでした。\n\n" + fromAnsi(archive));
+    EXPECT_TRUE(pathExists(archive));
     StandinArchive converted;
     ASSERT_TRUE(readStandinArchive(destination + toAnsi("書庫.lzh"), converted));
     EXPECT_EQ(converted.madeBy, "unlha32.dll");

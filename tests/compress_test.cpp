@@ -228,21 +228,81 @@ TEST(Compress, CleansUpOnEveryWayOut) {
     }
 }
 
-TEST(Compress, ReleasesIzip32jAfterZip32j) {
-    StandinFolder dlls({"zip32j.dll", "zip32.dll", "izip32j.dll"});
+// izip32j.dll is released once after each compression zip32j.dll performed
+// (it leaves one reference per call) and after no other: a reference held
+// for zip32j.dll stays.
+TEST(Compress, ReleasesIzip32jOnlyAfterZip32j) {
+    StandinFolder dlls({"zip32j.dll", "zip32.dll", "izip32j.dll", "unlha32.dll"});
     ScratchFolder work("work");
     makeTree(work.path(), {"a.txt"});
     zip32jVersion = 1000;
     DropContext ctx;
     defaults(ctx);
     ASSERT_NE(loadArchiver(ctx, FMT_ZIP, false), nullptr);
-    std::string archive = work.path() + "..\\out.zip";
-    std::vector<char> path(archive.begin(), archive.end());
-    path.resize(MAX_PATH, '\0');
-    EXPECT_TRUE(packFolder(ctx, path.data(), path.size(), work.path().c_str(), FMT_ZIP));
+    ASSERT_NE(loadArchiver(ctx, FMT_LZH, false), nullptr);
+    HMODULE held = LoadLibraryA("izip32j.dll");   // as zip32j.dll holds it
+    ASSERT_NE(held, nullptr);
+    for (ArchiveFormat format : {FMT_ZIP, FMT_LZH, FMT_ZIP}) {
+        SCOPED_TRACE(format);
+        std::string archive = work.path() + (format == FMT_ZIP ? "..\\out.zip" : "..\\out.lzh");
+        std::vector<char> path(archive.begin(), archive.end());
+        path.resize(MAX_PATH, '\0');
+        EXPECT_TRUE(packFolder(ctx, path.data(), path.size(), work.path().c_str(), format));
+        EXPECT_EQ(GetModuleHandleA("izip32j.dll"), held);
+        DeleteFileA(archive.c_str());
+    }
+    FreeLibrary(held);
     EXPECT_EQ(GetModuleHandleA("izip32j.dll"), nullptr);
     unloadArchivers(ctx);
-    DeleteFileA(archive.c_str());
+}
+
+// A compression that fails removes what it left under the new archive's
+// name, but never a file that was there before; after a failed
+// self-extractor step the complete plain archive stays.
+TEST(Compress, FailedCompressionLeavesNoPartialArchive) {
+    struct Case {
+        const char* title;
+        const char* name;
+        ArchiveFormat format;
+        int sfxMode;
+        bool existed;        // a file of the archive's name was there before
+        bool plainLeft, exeLeft;
+    } cases[] = {
+        {"DLL fails after writing", "half.lzh", FMT_LZH, 0, false, false, false},
+        {"7-zip32 fails after writing", "half.7z", FMT_7Z, 0, false, false, false},
+        {"file there before", "old.lzh", FMT_LZH, 0, true, true, false},
+        {"self-extractor cannot be made", "plain.zip", FMT_7Z, 1, false, true, false},
+    };
+    StandinFolder dlls({"unlha32.dll", "7-zip32.dll"});
+    ScratchFolder work("work"), dest("dest");
+    makeTree(work.path(), {"a.txt", "b\\c.txt"});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.title);
+        bool dllFails = c.sfxMode == 0;
+        for (const char* dll : {"unlha32.dll", "7-zip32.dll"}) {
+            setStandinResult(dll, dllFails ? 0x8010 : 0);
+            setStandinAction(dll, "always");   // writes the archive, then answers
+        }
+        std::string archive = dest / c.name;
+        if (c.existed) writeBytes(archive, "the user's own file");
+        DropContext ctx;
+        defaults(ctx);
+        ctx.sfxMode = c.sfxMode;
+        snprintf(ctx.destFolder, sizeof ctx.destFolder, "%s", dest.path().c_str());
+        ASSERT_NE(loadArchiver(ctx, c.format, false), nullptr);
+        std::vector<char> path(archive.begin(), archive.end());
+        path.resize(MAX_PATH, '\0');
+        EXPECT_FALSE(packFolder(ctx, path.data(), path.size(), work.path().c_str(), c.format));
+        unloadArchivers(ctx);
+        EXPECT_EQ(pathExists(archive), c.plainLeft);
+        std::string exe = archive.substr(0, archive.rfind('.')) + ".exe";
+        EXPECT_EQ(pathExists(exe), c.exeLeft);
+        if (c.sfxMode) {
+            StandinArchive plain;
+            EXPECT_TRUE(readStandinArchive(archive, plain));
+        }
+        DeleteFileA(archive.c_str());
+    }
 }
 
 TEST(Compress, PathsNearTheLimitMakeLongCommandLines) {

@@ -245,12 +245,16 @@ TEST_F(ConversionDialog, RememberedFormats) {
         int checkedId;   // 0: none
         bool sfx;
         bool sort;
+        uint32_t target;
     } cases[] = {
-        {FMT_TARBZ2, FMT_LZH, 0, false, true},     // its DLL is gone
-        {FMT_TARGZ, FMT_TAR | FMT_LZH, 1006, false, true},
-        {FMT_ZIP, FMT_ZIP | FMT_LZH, 1003, true, true},
-        {FMT_7Z, FMT_7Z | FMT_ZIP, 1046, true, false},
-        {FMT_YZ1, FMT_YZ1, 1025, true, false},
+        {FMT_TARBZ2, FMT_LZH, 1002, true, true, FMT_LZH},   // its DLL is gone: the first writable one
+        {FMT_TARBZ2, FMT_7Z | FMT_UNZIP | FMT_TAR, 1005, false, true, FMT_TAR},
+        {FMT_GCA, FMT_ZIP | FMT_7Z, 1003, true, true, FMT_ZIP},   // only ever read
+        {FMT_GZA, FMT_BZA | FMT_GZA, 1009, true, true, FMT_GZA},
+        {FMT_TARGZ, FMT_TAR | FMT_LZH, 1006, false, true, FMT_TARGZ},
+        {FMT_ZIP, FMT_ZIP | FMT_LZH, 1003, true, true, FMT_ZIP},
+        {FMT_7Z, FMT_7Z | FMT_ZIP, 1046, true, false, FMT_7Z},
+        {FMT_YZ1, FMT_YZ1, 1025, true, false, FMT_YZ1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.remembered);
@@ -268,8 +272,8 @@ TEST_F(ConversionDialog, RememberedFormats) {
         for (int id : FORMAT_IDS) EXPECT_EQ(shown.control(id)->checked, id == c.checkedId) << id;
         EXPECT_EQ(shown.control(1010)->enabled, c.sfx);
         EXPECT_EQ(shown.control(1050)->enabled, c.sort);
-        EXPECT_EQ(ctx.formats, c.remembered);   // OK without a choice keeps it
-        EXPECT_EQ(stored("ConvertType"), static_cast<int>(c.remembered));
+        EXPECT_EQ(ctx.formats, c.target);   // OK without a choice keeps it
+        EXPECT_EQ(stored("ConvertType"), static_cast<int>(c.target));
     }
 }
 

@@ -2,9 +2,12 @@
 // system files, dot-named and nested folders, and links to folders outside.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <malloc.h>
+#include <cstring>
 #include <string>
 #include "base/converter_context.h"
 #include "engine/driver.h"
+#include "engine/worktree.h"
 #include "support/drop_context.h"
 #include "support/dialog_driver.h"
 #include "support/host.h"
@@ -60,6 +63,55 @@ TEST(RemoveTree, NeverFollowsALinkToAFolderOutside) {
     EXPECT_FALSE(pathExists(work + "inner\\y.txt"));
     runHostShell("rm -f " + shellQuote(unixPath(fromAnsi(work)) + "/link") + " " +
                  shellQuote(unixPath(fromAnsi(work)) + "/inner/link2"));
+}
+
+// Stack use of a call, measured on this thread: the stack below is filled
+// with a mark first, and what the call overwrote is counted afterwards.
+const size_t STACK_PROBE = 768 * 1024;
+__attribute__((noinline)) void markStack() {
+    char* below = static_cast<char*>(alloca(STACK_PROBE));
+    memset(below, 0x5A, STACK_PROBE);
+    __asm__ volatile("" : : "r"(below) : "memory");
+}
+__attribute__((noinline)) size_t stackTouched() {
+    volatile char* below = static_cast<char*>(alloca(STACK_PROBE));
+    size_t untouched = 0;
+    while (untouched < STACK_PROBE && below[untouched] == 0x5A) ++untouched;
+    return STACK_PROBE - untouched;
+}
+
+// Scanning, comparing and removing a work folder take the same stack at any
+// depth: a tree thousands of levels deep must not exhaust the stack of the
+// shell's thread or of the removal thread.
+TEST(RemoveTree, WalksUseNoStackPerLevel) {
+    ScratchFolder scratch("deep");
+    size_t used[2] = {};
+    const int depths[2] = {10, 300};
+    for (int i = 0; i < 2; ++i) {
+        std::string work = scratch / ("~w" + std::to_string(i) + "\\");
+        std::wstring path = L"\\\\?\\" + toWide(fromAnsi(work));
+        CreateDirectoryW(path.c_str(), nullptr);
+        for (int level = 0; level < depths[i]; ++level) {
+            path += L"d\\";
+            ASSERT_TRUE(CreateDirectoryW(path.c_str(), nullptr)) << level;
+        }
+        HANDLE leaf = CreateFileW((path + L"x").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+        ASSERT_NE(leaf, INVALID_HANDLE_VALUE);
+        CloseHandle(leaf);
+        markStack();
+        WorkScan scan;
+        bool listed = scanWorkFolder(work.c_str(), scan);
+        bool same = sameWorkTrees(work.c_str(), work.c_str());
+        bool removed = removeTree(work.c_str());
+        used[i] = stackTouched();
+        EXPECT_TRUE(listed);
+        EXPECT_EQ(scan.entries.size(), static_cast<size_t>(depths[i]) + 1);
+        EXPECT_EQ(scan.tooLong, i == 1);
+        EXPECT_TRUE(same);
+        EXPECT_TRUE(removed);
+        EXPECT_FALSE(pathExists(work));
+    }
+    EXPECT_LT(used[1], used[0] + 16 * 1024) << used[0] << " bytes at depth 10";
 }
 
 // A message whose owner window has closed since the drop is still shown (a

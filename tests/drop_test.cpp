@@ -22,6 +22,8 @@
 namespace {
 
 const char CONVERT_CAPTION[] = "書庫を他の形式に変換して保存";
+const std::string NOT_CONVERTED =
+    "次の書庫は変換できませんでした。(かっこ内は失敗した処理とアーカイバ DLL の戻り値です)\n\n";
 
 // The drop handler's class id in registry form "{...}".
 std::string classId() {
@@ -234,6 +236,7 @@ TEST_F(DropFixture, ConvertedSourcesGoToTheRecycleBinInOneOperation) {
         confirmDialog(d, {dest.path(), IDC_CONV_7Z, {IDC_CONV_AFTER_DEL}});
         SeenWindow confirm = d.waitFor("ファイルの削除の確認");
         d.click(confirm, IDYES);
+        d.click(d.waitFor("Veltrox.dll"), IDOK);   // c.lzh was not converted
     }, 30000);
     EXPECT_EQ(drop({a, b, c}, marker.path()), 0);
     ASSERT_TRUE(driver.finish());
@@ -252,9 +255,12 @@ TEST_F(DropFixture, SuccessWithoutAnOutputArchiveKeepsTheSource) {
     std::string a = makeArchive(source / "a.lzh", {{"a.txt", "a"}});
     DialogDriver driver([&](DialogDriver& d) {
         confirmDialog(d, {dest.path(), IDC_CONV_7Z, {IDC_CONV_AFTER_DEL, IDC_CONV_SAME_TIME}});
+        d.click(d.waitFor("Veltrox.dll"), IDOK);
     });
     EXPECT_EQ(drop({a}, marker.path()), 0);
     EXPECT_TRUE(driver.finish());   // no delete confirmation: nothing is recycled
+    ASSERT_EQ(driver.seenCount(), 2u);
+    EXPECT_EQ(driver.seen(1).text(), NOT_CONVERTED + fromAnsi(a) + "  (圧縮 0x0)\n    stand-in archiver output");
     EXPECT_TRUE(pathExists(a));
     EXPECT_FALSE(pathExists(dest / "a.7z"));
 }
@@ -481,7 +487,7 @@ TEST_F(DropFixture, OnlyVerifiedSourcesAreRecycled) {
 }
 
 // A work folder is removed while the next archive is converted, but one that
-// the next archive needs under the same name (same stem, or the check folder
+// the next archive needs under the same name (same stem in any case, or the check folder
 // "~<stem>.chk", either way round) is gone before that archive extracts; none
 // is left after the drop.
 TEST_F(DropFixture, WorkFoldersOfTheSameNameAreRemovedBeforeTheNextArchive) {
@@ -490,7 +496,7 @@ TEST_F(DropFixture, WorkFoldersOfTheSameNameAreRemovedBeforeTheNextArchive) {
     for (int i = 0; i < 1500; ++i) many.push_back({"d" + std::to_string(i % 15) + "\\f" + std::to_string(i), "m"});
     std::vector<std::string> inputs = {
         makeArchive(source / "big.lzh", many),
-        makeArchive(source / "big.cab", {{"x.txt", "x"}}),
+        makeArchive(source / "BIG.cab", {{"x.txt", "x"}}),   // "~BIG" is "~big": waited for
         makeArchive(source / "s.chk.lzh", many),
         makeArchive(source / "s.lzh", {{"y.txt", "y"}}),
         makeArchive(source / "t.lzh", many),
@@ -529,6 +535,111 @@ TEST_F(DropFixture, TargetNoDllCanReadBackKeepsTheSource) {
               "次の書庫は変換結果を確認できなかったため、ごみ箱へ移動しませんでした。\n\n" + fromAnsi(a));
     EXPECT_TRUE(pathExists(dest / "a.zip"));
     EXPECT_TRUE(pathExists(a));
+}
+
+// The source's own DLL lists it first: entries that one Windows folder cannot
+// hold side by side refuse the archive before anything is extracted.
+TEST_F(DropFixture, ListingThatAWindowsFolderCannotHoldRefusesTheArchive) {
+    StandinFolder dlls({"unlha32.dll", "tar32.dll", "7-zip32.dll"});
+    const std::string clash = "\n\nの中に、Windows のフォルダーに同時に置けない名前のファイル (大文字と小文字だけが違う名前や、"
+                              "使えない文字を含む名前) があるため、変換できません。";
+    const std::string codePage = "\n\nの中にファイル名に変換できない文字を含むファイルがあるため、変換できません。";
+    const struct {
+        const char* name;
+        std::vector<std::pair<std::string, std::string>> files;
+        const std::string& message;
+    } refused[] = {
+        {"twins.lzh", {{"B.txt", "B"}, {"b.txt", "b"}}, clash},
+        {"device.lzh", {{"con.txt", "c"}}, clash},
+        {"colon.lzh", {{"a:b.txt", "a"}}, clash},
+        {"question.lzh", {{"a?b.txt", "q"}}, codePage},
+    };
+    std::vector<std::string> inputs;
+    for (const auto& r : refused) inputs.push_back(makeArchive(source / r.name, r.files));
+    inputs.push_back(makeArchive(source / "clean.tar", {{"d\\", ""}, {"d\\x.txt", "x"}, {"y.txt", "y"}}));
+    DialogDriver driver([&](DialogDriver& d) {
+        confirmDialog(d, {dest.path(), IDC_CONV_7Z, {IDC_CONV_AFTER_DEL}});
+        for (size_t i = 0; i < 4; ++i) d.click(d.waitFor("Veltrox.dll"), IDOK);
+        d.click(d.waitFor("ファイルの削除の確認"), IDYES);
+    }, 120000);
+    EXPECT_EQ(drop(inputs, marker.path()), 0);
+    ASSERT_TRUE(driver.finish());
+    ASSERT_EQ(driver.seenCount(), 6u);
+    for (size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(driver.seen(i + 1).text(), fromAnsi(inputs[i]) + refused[i].message) << inputs[i];
+        EXPECT_TRUE(pathExists(inputs[i])) << inputs[i];
+    }
+    for (const StandinCall& call : readStandinCommands(dlls.logPath()))
+        EXPECT_EQ(call.dll == "unlha32.dll", false) << call.commandLine;   // nothing extracted
+    for (const char* output : {"twins.7z", "device.7z", "colon.7z", "question.7z"})
+        EXPECT_FALSE(pathExists(dest / output)) << output;
+    EXPECT_EQ(contentOf(dest / "clean.7z"), (std::vector<std::string>{"F d\\x.txt=x", "F y.txt=y"}));
+    for (int i = 0; i < 100 && pathExists(inputs[4]); ++i) Sleep(100);
+    EXPECT_FALSE(pathExists(inputs[4]));
+}
+
+// With the sources going to the Recycle Bin, a source whose extraction did not
+// produce every file its listing names, or that could not be listed, is kept
+// and named; a failed extraction is named with the DLL's result and text.
+TEST_F(DropFixture, SourceIsRecycledOnlyWhenItsListingWasExtracted) {
+    StandinFolder dlls({"unlha32.dll", "tar32.dll", "unarj32j.dll", "unzip32.dll", "cab32.dll", "7-zip32.dll"});
+    setStandinAction("7-zip32.dll", "none");        // answers 0, its folder stays empty
+    setStandinAction("cab32.dll", "none");          // answers 0 and makes no folder
+    setStandinListing("tar32.dll", "f:ghost.txt");  // a file the extraction does not write
+    setStandinResult("unarj32j.dll", 0x8010);
+    setStandinListing("unzip32.dll", "fail");
+    std::vector<std::string> inputs;
+    for (const char* name : {"empty.7z", "ghost.tar", "unlisted.zip", "nofolder.cab", "failed.arj", "clean.lzh"})
+        inputs.push_back(makeArchive(source / name, {{"a.txt", "a"}, {"sub\\b.txt", "b"}}));
+    DialogDriver driver([&](DialogDriver& d) {
+        confirmDialog(d, {dest.path(), IDC_CONV_TARGZ, {IDC_CONV_AFTER_DEL}});
+        d.click(d.waitFor("ファイルの削除の確認"), IDYES);
+        d.click(d.waitFor("Veltrox.dll"), IDOK);
+        d.click(d.waitFor("Veltrox.dll"), IDOK);
+    }, 120000);
+    EXPECT_EQ(drop(inputs, marker.path()), 0);
+    ASSERT_TRUE(driver.finish());
+    ASSERT_EQ(driver.seenCount(), 4u);
+    EXPECT_EQ(driver.seen(2).text(),
+              NOT_CONVERTED + fromAnsi(inputs[3]) + "  (展開 0x0)\n    stand-in archiver output\n" + fromAnsi(inputs[4]) +
+                  "  (展開 0x8010)\n    stand-in archiver output");
+    EXPECT_EQ(driver.seen(3).text(), "次の書庫は変換結果を確認できなかったため、ごみ箱へ移動しませんでした。\n\n" +
+                                         fromAnsi(inputs[0] + "\n" + inputs[1] + "\n" + inputs[2]));
+    for (int i = 0; i < 100 && pathExists(inputs[5]); ++i) Sleep(100);
+    EXPECT_FALSE(pathExists(inputs[5]));
+    for (size_t i = 0; i < 5; ++i) EXPECT_TRUE(pathExists(inputs[i])) << inputs[i];
+}
+
+// "a..lzh" has the stem "a.", which Windows stores as "a": its folders must
+// still never be those of "a.lzh" in the same drop.
+TEST_F(DropFixture, StemsThatWindowsTreatsAsOneGetFoldersOfTheirOwn) {
+    StandinFolder dlls({"unlha32.dll", "7-zip32.dll"});
+    std::vector<std::string> inputs = {makeArchive(source / "a..lzh", {{"dot.txt", "1"}}),
+                                       makeArchive(source / "A .lzh", {{"space.txt", "2"}}),
+                                       makeArchive(source / "a.lzh", {{"plain.txt", "3"}})};
+    DialogDriver driver([&](DialogDriver& d) {
+        confirmDialog(d, {dest.path(), IDC_CONV_7Z, {IDC_CONV_AFTER_DEL}});
+        d.click(d.waitFor("ファイルの削除の確認"), IDYES);
+    }, 120000);
+    EXPECT_EQ(drop(inputs, marker.path()), 0);
+    ASSERT_TRUE(driver.finish());
+    std::vector<std::string> folders;
+    for (const StandinCall& call : readStandinCommands(dlls.logPath())) {
+        size_t end = call.commandLine.rfind('"');
+        size_t start = call.commandLine.rfind('"', end - 1);
+        std::string folder = call.commandLine.substr(start + 1, end - start - 1);
+        while (!folder.empty() && (folder.back() == '\\' || folder.back() == '.' || folder.back() == ' '))
+            folder.pop_back();
+        CharUpperA(&folder[0]);
+        if (call.commandLine.compare(0, 2, "e ") == 0 || call.commandLine.compare(0, 2, "x ") == 0)
+            folders.push_back(folder);
+    }
+    ASSERT_EQ(folders.size(), 6u);   // three extractions, three read-backs
+    std::sort(folders.begin(), folders.end());
+    EXPECT_EQ(std::unique(folders.begin(), folders.end()), folders.end());
+    EXPECT_EQ(contentOf(dest / "a..7z"), (std::vector<std::string>{"F dot.txt=1"}));
+    EXPECT_EQ(contentOf(dest / "A .7z"), (std::vector<std::string>{"F space.txt=2"}));
+    EXPECT_EQ(contentOf(dest / "a.7z"), (std::vector<std::string>{"F plain.txt=3"}));
 }
 
 TEST_F(DropFixture, DllPlantedInTheWorkFolderIsNeverLoaded) {
@@ -589,16 +700,46 @@ TEST_F(DropFixture, SecondDropWhileOneRunsIsRefused) {
 
 
 
-// The second process of the test below: one drop that must be refused
-// because another process is converting. Run only when started by it.
+// The second process of the tests below: one drop of VX_SECOND_DROP, refused
+// because another process is converting, or with VX_SECOND_DEST converted
+// into that folder. Run only when started by them.
 TEST_F(DropFixture, DISABLED_DropFromASecondProcess) {
-    char input[MAX_PATH] = "";
+    char input[MAX_PATH] = "", target[MAX_PATH] = "";
     ASSERT_NE(GetEnvironmentVariableA("VX_SECOND_DROP", input, MAX_PATH), 0u);
-    DialogDriver driver([&](DialogDriver& d) { d.click(d.waitFor("Veltrox.dll"), IDOK); });
+    bool converts = GetEnvironmentVariableA("VX_SECOND_DEST", target, MAX_PATH) != 0;
+    DialogDriver driver([&](DialogDriver& d) {
+        if (converts) confirmDialog(d, {target});
+        else d.click(d.waitFor("Veltrox.dll"), IDOK);
+    }, 120000);
     EXPECT_EQ(drop({input}, marker.path()), 0);
     ASSERT_TRUE(driver.finish());
     ASSERT_EQ(driver.seenCount(), 1u);
-    EXPECT_EQ(driver.seen(0).text(), "変換処理の実行中です。終了してから再度実行してください。");
+    if (!converts) {
+        EXPECT_EQ(driver.seen(0).text(), "変換処理の実行中です。終了してから再度実行してください。");
+    }
+}
+
+// Runs the drop above in a new process of this program; its exit code.
+DWORD runSecondProcess(const std::string& input, const std::string& target = std::string()) {
+    SetEnvironmentVariableA("VX_SECOND_DROP", input.c_str());
+    SetEnvironmentVariableA("VX_SECOND_DEST", target.empty() ? nullptr : target.c_str());
+    DWORD exitCode = 99;
+    wchar_t self[MAX_PATH * 2] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH * 2);
+    std::wstring commandLine = std::wstring(L"\"") + self +
+        L"\" --gtest_also_run_disabled_tests --gtest_filter=DropFixture.DISABLED_DropFromASecondProcess";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (CreateProcessW(self, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+        WaitForSingleObject(process.hProcess, 300000);
+        GetExitCodeProcess(process.hProcess, &exitCode);
+        CloseHandle(process.hProcess);
+        CloseHandle(process.hThread);
+    }
+    SetEnvironmentVariableA("VX_SECOND_DROP", nullptr);
+    SetEnvironmentVariableA("VX_SECOND_DEST", nullptr);
+    return exitCode;
 }
 
 TEST_F(DropFixture, SecondProcessIsRefusedWhileTheFirstConverts) {
@@ -606,32 +747,134 @@ TEST_F(DropFixture, SecondProcessIsRefusedWhileTheFirstConverts) {
     std::vector<std::pair<std::string, std::string>> files;
     for (int i = 0; i < 40; ++i) files.push_back({"d\\f" + std::to_string(i) + ".txt", std::string(i, 'x')});
     std::string a = makeArchive(source / "a.lzh", files);
-    SetEnvironmentVariableA("VX_SECOND_DROP", a.c_str());
     DWORD secondExit = 99;
     DialogDriver driver([&](DialogDriver& d) {
         SeenWindow dialog = d.waitFor(CONVERT_CAPTION);
-        wchar_t self[MAX_PATH * 2] = {};
-        GetModuleFileNameW(nullptr, self, MAX_PATH * 2);
-        std::wstring commandLine = std::wstring(L"\"") + self +
-            L"\" --gtest_also_run_disabled_tests --gtest_filter=DropFixture.DISABLED_DropFromASecondProcess";
-        STARTUPINFOW startup = {};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION process = {};
-        if (CreateProcessW(self, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
-            WaitForSingleObject(process.hProcess, 300000);
-            GetExitCodeProcess(process.hProcess, &secondExit);
-            CloseHandle(process.hProcess);
-            CloseHandle(process.hThread);
-        }
+        secondExit = runSecondProcess(a);
         d.click(dialog, IDC_CONV_7Z);
         d.setText(dialog, IDC_CONV_DEST, fromAnsi(dest.path()));
         d.click(dialog, IDOK);
     }, 300000);
     EXPECT_EQ(drop({a}, marker.path()), 0);
     ASSERT_TRUE(driver.finish());
-    SetEnvironmentVariableA("VX_SECOND_DROP", nullptr);
     EXPECT_EQ(secondExit, 0u);
     EXPECT_EQ(contentOf(dest / "a.7z"), contentOf(a));
     EXPECT_EQ(contentOf(a).size(), 40u);
+}
+
+// A drop that has ended holds no lock: while its process stays open, a drop
+// from another process converts.
+TEST_F(DropFixture, FinishedDropLeavesNoLockForOtherProcesses) {
+    StandinFolder dlls({"unlha32.dll", "7-zip32.dll"});
+    std::string a = makeArchive(source / "a.lzh", {{"a.txt", "a"}});
+    std::string b = makeArchive(source / "b.lzh", {{"b.txt", "b"}});
+    DialogDriver driver([&](DialogDriver& d) { confirmDialog(d, {dest.path()}); });
+    EXPECT_EQ(drop({a}, marker.path()), 0);
+    ASSERT_TRUE(driver.finish());
+    ASSERT_TRUE(pathExists(dest / "a.7z"));
+    EXPECT_EQ(runSecondProcess(b, dest.path()), 0u);
+    EXPECT_EQ(contentOf(dest / "b.7z"), contentOf(b));
+}
+
+// A leftover read-back folder "~<stem>.chk" that is a link is never
+// extracted into: the folder behind it keeps exactly its files. Where the
+// link cannot be removed (Wine) the new archive is not confirmed and its
+// source is kept and named.
+TEST_F(DropFixture, LeftoverReadBackLinkIsNeverExtractedInto) {
+    StandinFolder dlls({"unlha32.dll", "7-zip32.dll"});
+    ScratchFolder outside("out");
+    writeBytes(outside / "precious.txt", "keep me");
+    std::string stem = "vxchk" + std::to_string(GetCurrentProcessId());
+    std::string check = tempFolder() + "~" + stem + ".chk";
+    LinkRemoval removal({check}, {tempFolder() + "~" + stem});
+    ASSERT_TRUE(makeLink(outside.path(), check));
+    std::string a = makeArchive(source / (stem + ".lzh"), {{"a.txt", "a"}});
+    DialogDriver driver([&](DialogDriver& d) {
+        confirmDialog(d, {dest.path(), IDC_CONV_7Z, {IDC_CONV_AFTER_DEL}});
+    }, 120000);
+    EXPECT_EQ(drop({a}, marker.path()), 0);
+    driver.finish(false);
+    EXPECT_FALSE(pathExists(outside / "a.txt"));
+    EXPECT_EQ(readBytes(outside / "precious.txt"), "keep me");
+    EXPECT_TRUE(pathExists(dest / (stem + ".7z")));
+    if (pathExists(check)) {
+        EXPECT_TRUE(pathExists(a));
+        ASSERT_EQ(driver.unexpectedWindows().size(), 1u);
+        EXPECT_EQ(driver.unexpectedWindows()[0].text(),
+                  "次の書庫は変換結果を確認できなかったため、ごみ箱へ移動しませんでした。\n\n" + fromAnsi(a));
+    }
+}
+
+// Work paths of 259 bytes fit the archivers' 260-byte buffers; one of 260
+// does not and refuses its archive. An old yz1.dll, which never reads the
+// response file, is not handed a folder holding a link (its own recursion
+// would follow it): refused, no call.
+TEST_F(DropFixture, WorkPathLimitAndOldYz1WithLinks) {
+    StandinFolder dlls({"unlha32.dll", "7-zip32.dll", "yz1.dll"});
+    setStandinVersion("yz1.dll", 19);
+    ScratchFolder outside("out");
+    writeBytes(outside / "secret.txt", "secret");
+    size_t nameLength = 259 - (tempFolder().size() + std::string("~w\\").size());
+    ASSERT_LT(nameLength, 250u);
+    std::string longName(nameLength, 'n');
+    struct Case {
+        const char* stem;
+        int button;
+        std::wstring extra;
+        const char* message;   // null: converted
+    } cases[] = {
+        {"w", IDC_CONV_7Z, L"f:" + toWide(longName), nullptr},
+        {"ww", IDC_CONV_7Z, L"f:" + toWide(longName), "はパスが長すぎるため変換できません。"},
+        {"yl", IDC_CONV_YZ1, L"l:link>" + toWide(fromAnsi(outside.path())),
+         "の作業フォルダを準備できないため、変換できません。"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.stem);
+        clearStandinLog(dlls.logPath());
+        LinkRemoval removal({tempFolder() + "~" + c.stem + "\\link"}, {tempFolder() + "~" + c.stem});
+        setStandinExtra("unlha32.dll", c.extra);
+        std::string a = makeArchive(source / (std::string(c.stem) + ".lzh"), {{"a.txt", "a"}});
+        DialogDriver driver([&](DialogDriver& d) {
+            confirmDialog(d, {dest.path(), c.button});
+            if (c.message) d.click(d.waitFor("Veltrox.dll"), IDOK);
+        }, 120000);
+        EXPECT_EQ(drop({a}, marker.path()), 0);
+        ASSERT_TRUE(driver.finish());
+        std::string out = dest / (std::string(c.stem) + (c.button == IDC_CONV_YZ1 ? ".yz1" : ".7z"));
+        if (c.message) {
+            ASSERT_EQ(driver.seenCount(), 2u);
+            EXPECT_EQ(driver.seen(1).text(), fromAnsi(a) + "\n\n" + c.message);
+            EXPECT_FALSE(pathExists(out));
+            for (const StandinCall& call : readStandinCommands(dlls.logPath())) EXPECT_EQ(call.dll, "unlha32.dll");
+        } else {
+            EXPECT_EQ(contentOf(out), (std::vector<std::string>{"F a.txt=a", "F " + longName + "=extra"}));
+        }
+        EXPECT_TRUE(pathExists(a));
+    }
+    EXPECT_EQ(readBytes(outside / "secret.txt"), "secret");
+}
+
+// A work folder 500 levels deep is refused as too long (nothing is packed)
+// and removed, and the next archive is converted. Deeper trees cost Wine
+// time cubic in their depth, and it makes no path over 4,075 characters;
+// that the walks use no stack per level is checked in driver_test.
+TEST_F(DropFixture, DeepWorkFolderIsRefusedAndRemoved) {
+    StandinFolder dlls({"unlha32.dll", "cab32.dll", "7-zip32.dll"});
+    std::wstring deep;
+    for (int level = 0; level < 500; ++level) deep += L"d\\";
+    setStandinExtra("unlha32.dll", L"f:" + deep + L"x");
+    std::string a = makeArchive(source / "deep.lzh", {{"a.txt", "a"}});
+    std::string b = makeArchive(source / "b.cab", {{"b.txt", "b"}});
+    DialogDriver driver([&](DialogDriver& d) {
+        confirmDialog(d, {dest.path()});
+        d.click(d.waitFor("Veltrox.dll"), IDOK);
+    }, 300000);
+    EXPECT_EQ(drop({a, b}, marker.path()), 0);
+    ASSERT_TRUE(driver.finish());
+    ASSERT_EQ(driver.seenCount(), 2u);
+    EXPECT_EQ(driver.seen(1).text(), fromAnsi(a) + "\n\nはパスが長すぎるため変換できません。");
+    EXPECT_FALSE(pathExists(dest / "deep.7z"));
+    EXPECT_EQ(contentOf(dest / "b.7z"), (std::vector<std::string>{"F b.txt=b"}));
+    EXPECT_FALSE(pathExists(tempFolder() + "~deep"));
 }
 }  // namespace

@@ -389,3 +389,21 @@ TEST_F(Gather, FolderEntriesWithoutAnAnsiFormAreRefusedWhenTheyLookLikeArchives)
     std::sort(paths.begin(), paths.end());
     EXPECT_EQ(paths, (std::vector<std::string>{folder + "\\a.lzh", folder + "\\setup.exe"}));
 }
+
+// ZIP-based documents and packages in a searched folder are the user's files,
+// not archives to convert; one dropped on its own is converted as chosen.
+TEST_F(Gather, ZipBasedDocumentsInAFolderAreLeftAlone) {
+    const std::string zip = std::string("PK\x03\x04", 4) + std::string(60, '\0');
+    std::string folder = scratch_ / "docs";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    const char* names[] = {"report.docx", "sheet.XLSX", "app.jar", "book.epub", "pkg.appxbundle", "c.zip",
+                           "a.docx.zip", "x.jar7"};
+    for (const char* name : names) writeBytes(folder + "\\" + name, zip);
+    std::string chosen = folder + "\\report.docx";
+    DropObject data({wide(folder), wide(chosen)});
+    DialogDriver driver([](DialogDriver& d) { d.click(d.waitFor("確認"), IDYES); });
+    std::vector<std::string> paths = listOf(gatherDroppedInputs(ctx_, &data));
+    ASSERT_TRUE(driver.finish());
+    std::sort(paths.begin(), paths.end() - 1);
+    EXPECT_EQ(paths, (std::vector<std::string>{folder + "\\a.docx.zip", folder + "\\c.zip", folder + "\\x.jar7", chosen}));
+}

@@ -135,7 +135,6 @@ TEST(Sfx, SevenZipJoinsTheModuleAndTheArchive) {
         {"console module", 1, "7zCon.sfx", ".7z", false},
         {"Windows module", 2, "7z.sfx", ".7z", true},
         {"compressed Windows module", 3, "7zC.sfx", ".7z", false},
-        {"ZIP routed to 7-zip32.dll", 1, "7zCon.sfx", ".zip", false},
     };
     for (const JoinCase& c : cases) {
         SCOPED_TRACE(c.title);
@@ -157,6 +156,35 @@ TEST(Sfx, SevenZipJoinsTheModuleAndTheArchive) {
         EXPECT_EQ(archive.madeBy, "7-zip32.dll");
         EXPECT_EQ(exe.substr(module.size()).compare(0, 26, STANDIN_ARCHIVE_MAGIC), 0);
         ASSERT_EQ(out.calls.size(), 1u);
+    }
+}
+
+// A ZIP packed by 7-zip32.dll is made self-extracting by zip32j.dll's own
+// command (a 7z module cannot unpack ZIP data); without zip32j.dll the step
+// fails and the plain ZIP stays under its own name.
+TEST(Sfx, ZipPackedBySevenZipGetsTheZipSelfExtractor) {
+    for (bool withZip32j : {true, false}) {
+        SCOPED_TRACE(withZip32j ? "zip32j.dll installed" : "no zip32j.dll");
+        StandinFolder dlls({"7-zip32.dll"});
+        for (const char* name : {"7zCon.sfx", "7z.sfx", "7zC.sfx"}) dlls.addFile(name, moduleBytes(name));
+        if (withZip32j) {
+            dlls.add("zip32j.dll");
+            dlls.add("zip32.dll");
+        }
+        ScratchFolder dest("dest");
+        std::string stem = dest.path() + "new";
+        Converted out = convert(dlls, dest, FMT_7Z, stem + ".zip", 1);
+        EXPECT_EQ(out.result, withZip32j);
+        EXPECT_EQ(out.archive, stem + (withZip32j ? ".exe" : ".zip"));
+        EXPECT_EQ(pathExists(stem + ".zip"), !withZip32j);
+        if (withZip32j) {
+            EXPECT_EQ(readBytes(stem + ".exe").compare(0, 26, "MZ STANDIN-SFX zip32j.dll\n"), 0);
+            ASSERT_EQ(out.calls.size(), 2u);
+            EXPECT_EQ(out.calls[1].commandLine, "--sfx \"" + stem + ".zip\" \"" + dest.path() + "\"");
+        } else {
+            EXPECT_FALSE(pathExists(stem + ".exe"));
+            EXPECT_EQ(out.calls.size(), 1u);
+        }
     }
 }
 

@@ -75,7 +75,9 @@ Interface* query(IUnknown* object, REFIID riid) {
 }
 
 // The host and the recording converter are staged in both builds (the host
-// has the converter's word size); Veltrox64.dll only in the 64-bit build.
+// has the converter's word size); Veltrox64.dll only in the 64-bit build,
+// which the 32-bit build's suite also builds and runs this program from
+// (shim64_x86_64_test) where the 64-bit Wine loader is installed.
 class Shim64Test : public testing::Test {
 protected:
     static void SetUpTestSuite() {

@@ -29,6 +29,28 @@ const FormatButton FORMAT_BUTTONS[] = {
     {FMT_GCA, IDC_CONV_GCA},   {FMT_YZ1, IDC_CONV_YZ1}, {FMT_7Z, IDC_CONV_7Z},
 };
 
+// Whether a DLL of the capability mask writes `format` now: TAR-GZ comes
+// with TAR, BZA and GZA with bga32.dll; GCA is only ever read.
+bool writableTarget(ArchiveFormat format, uint32_t mask) {
+    switch (format) {
+    case FMT_TARGZ: return (mask & FMT_TAR) != 0;
+    case FMT_BZA:
+    case FMT_GZA: return (mask & (FMT_BZA | FMT_GZA)) != 0;
+    case FMT_LZH: case FMT_ZIP: case FMT_CAB: case FMT_TAR: case FMT_TARBZ2: case FMT_YZ1: case FMT_7Z:
+        return (mask & format) != 0;
+    default: return false;
+    }
+}
+
+// A remembered target that nothing installed can write would fail only at
+// the first archive: the first target that can be written is taken instead.
+ArchiveFormat availableTarget(ArchiveFormat remembered, uint32_t mask) {
+    if (writableTarget(remembered, mask)) return remembered;
+    for (const FormatButton& button : FORMAT_BUTTONS)
+        if (writableTarget(button.format, mask)) return button.format;
+    return remembered;
+}
+
 // Targets for which a self-extracting archive can be made.
 bool offersSfx(ArchiveFormat format) {
     return (format & (FMT_LZH | FMT_ZIP | FMT_CAB | FMT_BZA | FMT_GZA | FMT_YZ1 | FMT_7Z)) != 0 &&
@@ -143,7 +165,7 @@ void initDialog(HWND dialog) {
     ArchiveFormat preselected = FMT_LZH;
     if (ctx.saveConvertType) {
         CheckDlgButton(dialog, IDC_CONV_SAVE_TYPE, BST_CHECKED);
-        preselected = static_cast<ArchiveFormat>(readOption("ConvertType"));
+        preselected = availableTarget(static_cast<ArchiveFormat>(readOption("ConvertType")), ctx.formats);
     }
 
     if (ctx.askSameConvert) CheckDlgButton(dialog, IDC_CONV_NO_SAME_ASK, BST_CHECKED);
@@ -173,7 +195,7 @@ void initDialog(HWND dialog) {
     if (mask & FMT_CAB) enable(dialog, IDC_CONV_CAB, true);
     if (mask & FMT_LZH) enable(dialog, IDC_CONV_LZH, true);
 
-    // A remembered format whose DLL is gone stays the target, with no button checked.
+    // Without any writable target LZH stays preselected, with no button checked.
     for (const FormatButton& button : FORMAT_BUTTONS) {
         if (button.format == preselected && IsWindowEnabled(GetDlgItem(dialog, button.id)))
             CheckDlgButton(dialog, button.id, BST_CHECKED);

@@ -18,6 +18,12 @@ int standinRunCommand(const StandinIdentity& id, HWND owner, LPCSTR commandLine,
 WORD standinReportVersion(const StandinIdentity& id);
 void standinFillZpVersion(const StandinIdentity& id, unsigned char* record);
 int standinReportRarVersion(const StandinIdentity& id);
+// The listing exports: a handle over the archive's entries (null when the
+// archive cannot be read or STANDIN_<KEY>_LISTING is "fail"); FindFirst
+// (pattern given) restarts, FindNext continues: 0 an entry, -1 no more.
+HANDLE standinOpenListing(const StandinIdentity& id, HWND owner, LPCSTR archive, DWORD mode);
+int standinCloseListing(HANDLE listing);
+int standinFindEntry(HANDLE listing, LPCSTR pattern, void* record);
 // <Command>SetUnicodeMode: logged with the mode asked for as its result;
 // accepts.
 BOOL standinSetUnicodeMode(const StandinIdentity& id, BOOL unicode);

@@ -491,6 +491,93 @@ int standinRunCommand(const StandinIdentity& id, HWND owner, LPCSTR commandLine,
     return result;
 }
 
+namespace {
+
+// The convention's 558-byte entry record (32-bit layout, packed).
+#pragma pack(push, 1)
+struct ListingRecord {
+    DWORD originalSize, compressedSize, crc;
+    UINT flag, osType;
+    WORD ratio, date, time;
+    char fileName[513];
+    char padding[3];
+    char attribute[8];
+    char mode[8];
+};
+#pragma pack(pop)
+static_assert(sizeof(ListingRecord) == 558, "record size");
+
+struct ListedItem {
+    std::string name;
+    DWORD size;
+    std::string attribute;
+};
+
+struct Listing {
+    std::vector<ListedItem> items;
+    size_t next = 0;
+};
+
+// tar32.dll names entries as stored ("./d/", "./d/f.txt", folders with the
+// attribute "----" and a trailing "/"); the others "d\f.txt" with folders
+// marked "D".
+ListedItem listedItem(const StandinIdentity& id, const std::string& name, bool folder, size_t size) {
+    bool tar = std::strcmp(id.key, "TAR32") == 0;
+    ListedItem item{name, static_cast<DWORD>(size), folder ? "D" : "A"};
+    if (tar) {
+        for (char& c : item.name)
+            if (c == '\\') c = '/';
+        item.name = "./" + item.name + (folder ? "/" : "");
+        item.attribute = "----";
+    }
+    return item;
+}
+
+}  // namespace
+
+// STANDIN_<KEY>_LISTING: "fail", or "|"-separated entries added to the
+// listing: "f:<name>" a 5-byte file, "d:<name>" a folder (names raw ANSI, as
+// the DLL reports them).
+HANDLE standinOpenListing(const StandinIdentity& id, HWND, LPCSTR archivePath, DWORD) {
+    std::string spec = setting(id, "LISTING");
+    std::string bytes;
+    StandinArchive archive;
+    if (spec == "fail" || !readWholeFile(fullPath(archivePath ? archivePath : ""), bytes) ||
+        !decodeStandinArchive(bytes, archive))
+        return nullptr;
+    Listing* listing = new Listing;
+    if (std::strcmp(id.key, "TAR32") == 0) listing->items.push_back(ListedItem{"./", 0, "----"});
+    for (const StandinEntry& e : archive.entries) listing->items.push_back(listedItem(id, e.name, e.folder, e.data.size()));
+    size_t pos = 0;
+    while (pos < spec.size()) {
+        size_t end = spec.find('|', pos);
+        if (end == std::string::npos) end = spec.size();
+        std::string item = spec.substr(pos, end - pos);
+        pos = end + 1;
+        if (item.size() > 2 && item[1] == ':') listing->items.push_back(listedItem(id, item.substr(2), item[0] == 'd', 5));
+    }
+    return reinterpret_cast<HANDLE>(listing);
+}
+
+int standinCloseListing(HANDLE handle) {
+    delete reinterpret_cast<Listing*>(handle);
+    return 0;
+}
+
+int standinFindEntry(HANDLE handle, LPCSTR pattern, void* record) {
+    Listing* listing = reinterpret_cast<Listing*>(handle);
+    if (!listing || !record) return 1;
+    if (pattern) listing->next = 0;
+    if (listing->next >= listing->items.size()) return -1;
+    const ListedItem& item = listing->items[listing->next++];
+    ListingRecord& out = *static_cast<ListingRecord*>(record);
+    std::memset(&out, 0, sizeof out);
+    out.originalSize = out.compressedSize = item.size;
+    lstrcpynA(out.fileName, item.name.c_str(), sizeof out.fileName);
+    lstrcpynA(out.attribute, item.attribute.c_str(), sizeof out.attribute);
+    return 0;
+}
+
 WORD standinReportVersion(const StandinIdentity& id) {
     WORD version = static_cast<WORD>(settingNumber(id, "VERSION", static_cast<long>(id.defaultVersion)));
     logSimpleCall(id, id.versionName, version);

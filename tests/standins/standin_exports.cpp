@@ -13,5 +13,13 @@ int WINAPI standinCommand(HWND owner, LPCSTR commandLine, LPSTR output, DWORD ou
 WORD WINAPI standinVersion(void) { return standinReportVersion(identity); }
 void WINAPI standinZpVersion(unsigned char* record) { standinFillZpVersion(identity, record); }
 int WINAPI standinRarGetDllVersion(void) { return standinReportRarVersion(identity); }
+HANDLE WINAPI standinOpenArchive(HWND owner, LPCSTR archive, DWORD mode) {
+    return standinOpenListing(identity, owner, archive, mode);
+}
+int WINAPI standinCloseArchive(HANDLE listing) { return standinCloseListing(listing); }
+int WINAPI standinFindFirst(HANDLE listing, LPCSTR pattern, void* record) {
+    return standinFindEntry(listing, pattern, record);
+}
+int WINAPI standinFindNext(HANDLE listing, void* record) { return standinFindEntry(listing, nullptr, record); }
 BOOL WINAPI standinUnicodeMode(BOOL unicode) { return standinSetUnicodeMode(identity, unicode); }
 }

@@ -84,6 +84,9 @@ void setStandinExtra(const std::string& dll, const std::wstring& items) {
     std::string name = standinKey(dll) + "_EXTRA";
     SetEnvironmentVariableW(std::wstring(name.begin(), name.end()).c_str(), items.c_str());
 }
+void setStandinListing(const std::string& dll, const std::string& spec) {
+    setEnv(standinKey(dll) + "_LISTING", spec);
+}
 void setStandinReadBack(const std::string& dll, const std::string& spec) {
     setEnv(standinKey(dll) + "_READBACK", spec);
 }

@@ -49,6 +49,11 @@
 // - setStandinReadBack(dll, "change:a.7z;drop:b.7z"): extracting an archive
 //   of that file name flips the first byte of its first file ("change") or
 //   leaves its last file out ("drop").
+// - listing exports <Command>OpenArchive/FindFirst/FindNext/CloseArchive
+//   report the archive's entries (tar32.dll as tar32 does: "./", "./d/",
+//   "./d/f.txt", folders with attribute "----"); setStandinListing(dll,
+//   "fail") makes OpenArchive fail, setStandinListing(dll, "f:x.txt|d:sub")
+//   adds entries that the extraction does not write.
 // - <Command>SetUnicodeMode(BOOL) exists in every archiver stand-in; it
 //   accepts and logs the mode asked for as its result.
 // - zip32j.dll's successful compression leaves izip32j.dll loaded (if it can
@@ -119,6 +124,7 @@ void setStandinAction(const std::string& dll, const std::string& action);
 void setStandinLoadLibrary(const std::string& dll, const std::string& name);
 void setStandinExtra(const std::string& dll, const std::wstring& items);
 void setStandinReadBack(const std::string& dll, const std::string& spec);
+void setStandinListing(const std::string& dll, const std::string& spec);
 void setZip32Record(unsigned char b56, unsigned char b57, unsigned char b58);
 void setUnrarVersion(int version);
 // Removes every STANDIN_* variable except STANDIN_LOG.

@@ -2,6 +2,7 @@
 //   -x -r -o "archive" "folder\"
 //   -a [-r] -mz | -ml:N "archive" "folder\" "@list" | *.*
 // The self-extracting form (-f) needs a Windows stub and is refused.
+#include "hostlist.h"
 #include "hostrun.h"
 
 extern "C" int WINAPI Cab(HWND window, LPCSTR commandLine, LPSTR output, DWORD outputSize) {
@@ -23,3 +24,6 @@ extern "C" int WINAPI Cab(HWND window, LPCSTR commandLine, LPSTR output, DWORD o
 }
 
 extern "C" WORD WINAPI CabGetVersion() { return 98; }
+
+// Listing: what the extraction of the archive writes.
+HOST_LISTING_EXPORTS(Cab, "cab")

@@ -1,6 +1,8 @@
 #include "hostrun.h"
 #include "unicode_mode.h"
 
+#include "hostlist.h"
+
 #include "base/handles.h"
 
 #include <cstdio>
@@ -402,6 +404,9 @@ int hostExtract(const char* format, const std::string& archive, const std::strin
     setOutput(output, outputSize, "hostarc: archive not found");
     return HOST_ERROR_PATH;
   }
+  // The tree a listing of this archive just extracted is what this
+  // extraction would write.
+  if (takeStagedExtraction(archiveW, dirW)) return 0;
   std::string archiveUnix, dirUnix;
   if (!hostPaths(archiveW, dirW, archiveUnix, dirUnix, output, outputSize)) return HOST_ERROR_PATH;
   RunFiles files;

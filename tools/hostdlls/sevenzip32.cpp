@@ -4,6 +4,7 @@
 // As the real 7-zip32.dll 24.x: every command narrows the process's DLL
 // search, shows an unowned progress window, and an extraction leaves the
 // process's current directory in its output folder.
+#include "hostlist.h"
 #include "hostrun.h"
 
 namespace {
@@ -39,3 +40,6 @@ extern "C" int WINAPI SevenZip(HWND window, LPCSTR commandLine, LPSTR output, DW
 }
 
 extern "C" WORD WINAPI SevenZipGetVersion() { return 920; }
+
+// Listing: what the extraction of the archive writes.
+HOST_LISTING_EXPORTS(SevenZip, "7z")

@@ -4,6 +4,7 @@
 // As the real tar32.dll 2.x: an unowned progress window during each call
 // unless --display-dialog=0, and names stored in UTF-8 unless
 // --store-in-utf8=0 (then in code page 932); either is read.
+#include "hostlist.h"
 #include "hostrun.h"
 
 extern "C" int WINAPI Tar(HWND window, LPCSTR commandLine, LPSTR output, DWORD outputSize) {
@@ -38,3 +39,6 @@ extern "C" int WINAPI Tar(HWND window, LPCSTR commandLine, LPSTR output, DWORD o
 // Version 2.49, as the current tar32.dll: new enough for the dialog switches
 // and bzip2 without bz2lib.dll.
 extern "C" WORD WINAPI TarGetVersion() { return 249; }
+
+// Listing: what the extraction of the archive writes.
+HOST_LISTING_EXPORTS(Tar, "tar")

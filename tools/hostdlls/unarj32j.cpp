@@ -1,5 +1,6 @@
 // unarj32j.dll: ARJ reading with the host's arj.
 //   x -jf0 -y -p1 -c -a1 "archive" "folder\"
+#include "hostlist.h"
 #include "hostrun.h"
 
 extern "C" int WINAPI Unarj(HWND window, LPCSTR commandLine, LPSTR output, DWORD outputSize) {
@@ -10,3 +11,6 @@ extern "C" int WINAPI Unarj(HWND window, LPCSTR commandLine, LPSTR output, DWORD
 }
 
 extern "C" WORD WINAPI UnarjGetVersion() { return 100; }
+
+// Listing: what the extraction of the archive writes.
+HOST_LISTING_EXPORTS(Unarj, "arj")

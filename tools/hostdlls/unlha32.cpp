@@ -2,6 +2,7 @@
 //   e -x1r2 -jf0 -y -c -a1 "archive" "folder\"
 //   a -x -a1 -jmN "archive" "folder\" "@list"   a -x1r2 -p -a1 -jmN "archive" "folder\" *.*
 // The self-extracting form (s) needs a Windows stub and is refused.
+#include "hostlist.h"
 #include "hostrun.h"
 
 extern "C" int WINAPI Unlha(HWND window, LPCSTR commandLine, LPSTR output, DWORD outputSize) {
@@ -32,3 +33,6 @@ extern "C" int WINAPI Unlha(HWND window, LPCSTR commandLine, LPSTR output, DWORD
 }
 
 extern "C" WORD WINAPI UnlhaGetVersion() { return 300; }
+
+// Listing: what the extraction of the archive writes.
+HOST_LISTING_EXPORTS(Unlha, "lzh")

@@ -4,6 +4,7 @@
 // only in the program's folder, the folders added with AddDllDirectory and
 // the system folder (LOAD_LIBRARY_SEARCH_DEFAULT_DIRS); without it the
 // command fails with 0x8023.
+#include "hostlist.h"
 #include "hostrun.h"
 
 extern "C" int WINAPI Unrar(HWND window, LPCSTR commandLine, LPSTR output, DWORD outputSize) {
@@ -18,3 +19,6 @@ extern "C" int WINAPI Unrar(HWND window, LPCSTR commandLine, LPSTR output, DWORD
 }
 
 extern "C" WORD WINAPI UnrarGetVersion() { return 100; }
+
+// Listing: what the extraction of the archive writes.
+HOST_LISTING_EXPORTS(Unrar, "rar")
