@@ -18,12 +18,17 @@ printf 'j\n' >"$tree/$JP_DIR/ソース.txt"
 printf 'd\n' >"$tree/déjà vu/x.txt"
 mkdir -p "$WORK/in"
 (cd "$tree" && 7zz a -bd -tzip "$WORK/in/names.zip" . >/dev/null && 7zz a -bd "$WORK/in/names.7z" . >/dev/null)
+python3 "$2/tests/fixtures/make_rar.py" --utf8 "$WORK/in/names.rar" "$tree"
+cp "$WORK/in/names.zip" "$WORK/in/recycled.zip"
 
-# source, target, options, expected: "same" (every name and byte) or the DLL
-# the refusal names.
+# source, target, options, expected: "same" (every name and byte; "recycled"
+# also the source verified and sent to the Recycle Bin) or the DLL the
+# refusal names.
 cases=(
   "names.zip 7z --use7zip on|same"
   "names.7z lzh |same"
+  "names.rar 7z |same"
+  "recycled.zip lzh --use7zip on --afterdel on|recycled"
   "names.zip tar --use7zip on|tar32.dll"
   "names.zip 7z --use7zip off|unzip32.dll"
 )
@@ -36,8 +41,12 @@ for c in "${cases[@]}"; do
   # shellcheck disable=SC2086
   drop_on_veltrox --dest "$(winpath "$dest")" --format "$target" $options -- "$WORK/in/$source" >"$dest.log"
   out="$(output_of "$dest" "${source%%.*}")"
-  expect_true "$label: source kept" test -f "$WORK/in/$source"
-  if [ "$expected" = same ]; then
+  if [ "$expected" = recycled ]; then
+    expect_true "$label: source in the Recycle Bin" test -f "$XDG_DATA_HOME/Trash/files/$source" -a ! -e "$WORK/in/$source"
+  else
+    expect_true "$label: source kept" test -f "$WORK/in/$source"
+  fi
+  if [ "$expected" = same ] || [ "$expected" = recycled ]; then
     mkdir -p "$dest.check"
     case "$target" in
       lzh) bsdtar -x -f "$out" -C "$dest.check" ;;
