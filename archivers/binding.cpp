@@ -2,9 +2,11 @@
 // LoadLibraryA would do, loaded by that full path on first use, kept in the
 // context's module table and released together.
 #include "archivers/binding.h"
+#include "archivers/unicode_mode.h"
 #include "archivers/versions.h"
 #include "base/handles.h"
 #include "base/module.h"
+#include "base/wide_text.h"
 #include <string>
 #include <vector>
 
@@ -258,15 +260,27 @@ bool runArchiverCommand(ConverterContext& ctx, HMODULE module, const char* expor
     if (!module || !exportName) return false;
     ArchiverCommandProc command = reinterpret_cast<ArchiverCommandProc>(GetProcAddress(module, exportName));
     if (!command) return false;
+    // Names outside the ANSI code page: the call goes in the DLL's Unicode
+    // mode with its command line in UTF-8; a DLL without one cannot carry them.
+    UnicodeModeScope unicode(ctx.unicodeNames ? findUnicodeMode(module, exportName) : nullptr);
+    if (ctx.unicodeNames && !unicode.active()) return false;
+    std::string utf8;
+    if (unicode.active()) utf8 = utf8FromWide(wideFromAnsi(commandLine));
     ctx.outputBuffer[0] = 0;
     ArchiverCallScope scope(module);
-    ctx.lastArchiverResult = command(ctx.ownerWindow, commandLine.c_str(), ctx.outputBuffer, OUTPUT_BUFFER_SIZE);
+    ctx.lastArchiverResult = command(ctx.ownerWindow, unicode.active() ? utf8.c_str() : commandLine.c_str(),
+                                     ctx.outputBuffer, OUTPUT_BUFFER_SIZE);
     return ctx.lastArchiverResult == 0;
 }
 
 const char* commandExportName(ArchiveFormat format) {
     const ArchiverRow* row = findRow(format);
     return row ? row->commandExport : nullptr;
+}
+
+const char* archiverDllName(ArchiveFormat format) {
+    const ArchiverRow* row = findRow(format);
+    return row ? row->dllName : nullptr;
 }
 
 void probeArchivers(ConverterContext& ctx) {

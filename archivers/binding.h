@@ -59,10 +59,16 @@ void probeArchivers(ConverterContext& ctx);
 // Resolves `exportName` on `module` (at every call, never cached), clears
 // outputBuffer and calls it with ownerWindow, the command line and the
 // 32768-byte buffer. True only when the export exists and returned 0; what
-// it returned is kept in ctx.lastArchiverResult.
+// it returned is kept in ctx.lastArchiverResult. With ctx.unicodeNames the
+// call is made in the DLL's Unicode mode, the command line (built as ANSI
+// text) converted to UTF-8; a DLL without that mode is not called (false).
 bool runArchiverCommand(ConverterContext& ctx, HMODULE module, const char* exportName,
                         const std::string& commandLine);
 
 // The command export name of the DLL serving `format` ("Unlha", "Tar", ...),
 // or null for formats without one (ACE, combinations).
 const char* commandExportName(ArchiveFormat format);
+
+// The file name of the DLL serving `format` ("tar32.dll", ...), or null for
+// combinations and unknown values.
+const char* archiverDllName(ArchiveFormat format);

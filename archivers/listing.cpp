@@ -4,6 +4,8 @@
 #include "archivers/binding.h"
 #include "archivers/command_line.h"
 #include "archivers/individual_info.h"
+#include "archivers/unicode_mode.h"
+#include "base/wide_text.h"
 
 #include <windows.h>
 #include <cstring>
@@ -59,6 +61,15 @@ ListedEntry entryOf(const IndividualInfo& info) {
     return entry;
 }
 
+// An entry listed in Unicode mode: its UTF-8 name as UTF-16, and as ANSI
+// text where it has an exact form. False for a name that is not UTF-8.
+bool fromUtf8(ListedEntry& entry) {
+    if (!wideFromUtf8(entry.name, entry.wide)) return false;
+    entry.outsideAnsi = !exactAnsiForm(entry.wide, entry.name);
+    if (!entry.wide.empty() && (entry.wide.back() == L'/' || entry.wide.back() == L'\\')) entry.folder = true;
+    return true;
+}
+
 // The archive handle, closed when the listing ends.
 struct OpenedArchive {
     HANDLE handle;
@@ -83,16 +94,20 @@ ListingResult listArchive(ConverterContext& ctx, ArchiveFormat format, const cha
     FindNextProc findNext = exportOf<FindNextProc>(module, prefix, "FindNext");
     if (!open || !close || !findFirst || !findNext) return ListingResult::unsupported;
 
-    // The DLL's folder stays on the search and the current directory is put
-    // back, from the open to the close, as around every other archiver call.
-    ArchiverCallScope scope(module);
-    OpenedArchive archive{open(ctx.ownerWindow, archivePath, 0), close};
+    // The mode is set back after the archive is closed.
+    UnicodeModeScope unicode(findUnicodeMode(module, prefixName));
+    std::string path = unicode.active() ? utf8FromWide(wideFromAnsi(archivePath)) : std::string(archivePath);
+    OpenedArchive archive{open(ctx.ownerWindow, path.c_str(), 0), close};
     if (!archive.handle) return ListingResult::failed;
     RecordBuffer buffer;
     std::memset(&buffer, 0, sizeof buffer);
     int result = findFirst(archive.handle, "*", &buffer);
     while (result == 0) {
         entries.push_back(entryOf(buffer.info));
+        if (unicode.active() && !fromUtf8(entries.back())) {
+            entries.clear();
+            return ListingResult::failed;
+        }
         std::memset(&buffer, 0, sizeof buffer);
         result = findNext(archive.handle, &buffer);
     }

@@ -17,6 +17,7 @@ ConverterContext::ConverterContext()
     std::memset(destFolder, 0, sizeof destFolder);
     std::memset(outputBuffer, 0, sizeof outputBuffer);
     std::memset(sourceFolder, 0, sizeof sourceFolder);
+    unicodeNames = 0;
     currentContext = this;
 }
 

@@ -57,6 +57,7 @@ struct ConverterContext {
     char sourceFolder[256];
     HWND ownerWindow;
     HANDLE listHeap;
+    int32_t unicodeNames;       // archiver calls in the DLLs' Unicode mode (names outside the ANSI code page)
 
     // Archiver modules, in release order.
     HMODULE hUnlha32;

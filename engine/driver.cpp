@@ -10,6 +10,7 @@
 #include "archivers/binding.h"
 #include "archivers/extract.h"
 #include "archivers/listing.h"
+#include "archivers/unicode_mode.h"
 #include "engine/listing_check.h"
 #include "archivers/versions.h"
 #include "base/module.h"
@@ -301,10 +302,12 @@ void reportFailures(const ConverterContext& ctx, const std::vector<Failure>& fai
                 MB_OK | MB_ICONWARNING);
 }
 
-void refuseUnconvertibleName(const ConverterContext& ctx, const char* source) {
-    showMessage(ctx.ownerWindow,
-                std::string(source) + "\n\nの中にファイル名に変換できない文字を含むファイルがあるため、変換できません。",
-                MB_OK | MB_ICONWARNING);
+// `dll`, when known, is the archiver DLL that cannot carry the names.
+void refuseUnconvertibleName(const ConverterContext& ctx, const char* source, const char* dll = nullptr) {
+    std::string text =
+        std::string(source) + "\n\nの中にファイル名に変換できない文字を含むファイルがあるため、変換できません。";
+    if (dll) text += std::string("\n\n") + dll + " は、コードページ 932 にない文字を含むファイル名を扱えません。";
+    showMessage(ctx.ownerWindow, text, MB_OK | MB_ICONWARNING);
 }
 
 // What the source's own DLL listed before the extraction; `known` only when
@@ -321,8 +324,25 @@ bool examineSource(ConverterContext& ctx, const char* source, ArchiveFormat form
     std::vector<ListedEntry> entries;
     if (listArchive(ctx, format, source, entries) != ListingResult::listed) return true;
     switch (checkListing(entries, listing.files)) {
-    case ListingVerdict::clean: listing.known = true; return true;
-    case ListingVerdict::unconvertibleName: refuseUnconvertibleName(ctx, source); return false;
+    case ListingVerdict::clean:
+        listing.known = true;
+        // Names outside the ANSI code page (listed in the source DLL's
+        // Unicode mode) go through both DLLs in that mode, when the target
+        // DLL has it too; otherwise the archive is refused.
+        for (const ListedEntry& entry : entries) {
+            if (!entry.outsideAnsi) continue;
+            if (!archiverCarriesUnicodeNames(ctx, ctx.formats)) {
+                refuseUnconvertibleName(ctx, source, archiverDllName(ctx.formats));
+                return false;
+            }
+            ctx.unicodeNames = 1;
+            break;
+        }
+        return true;
+    case ListingVerdict::unconvertibleName:
+        // Names shown as "?": the source DLL lists in ANSI text only.
+        refuseUnconvertibleName(ctx, source, archiverDllName(format));
+        return false;
     case ListingVerdict::clashingNames:
         showMessage(ctx.ownerWindow,
                     std::string(source) +
@@ -350,7 +370,7 @@ void packWorkFolder(ConverterContext& ctx, RunState& run, const char* source, co
         refuseWorkFolder(ctx, source);
         return;
     }
-    if (scan.unconvertibleName) {
+    if (scan.unconvertibleName && !ctx.unicodeNames) {
         refuseUnconvertibleName(ctx, source);
         return;
     }
@@ -453,7 +473,10 @@ Next convertOne(ConverterContext& ctx, RunState& run, const char* source) {
     struct TargetRestore {
         ConverterContext& ctx;
         ArchiveFormat savedTarget;
-        ~TargetRestore() { ctx.formats = savedTarget; }
+        ~TargetRestore() {
+            ctx.formats = savedTarget;
+            ctx.unicodeNames = 0;   // the DLLs' Unicode mode is for this archive only
+        }
     } restore{ctx, ctx.formats};
     if (sourceFormat == FMT_UNZIP && (ctx.fUse7ZipLib & 1)) sourceFormat = FMT_7Z;
     if (ctx.formats == FMT_ZIP && (ctx.fUse7ZipLib & 2)) ctx.formats = FMT_7Z;

@@ -26,16 +26,21 @@ enum class PathForm { path, root, refused, unconvertible };
 
 // The listed name as components joined by backslashes, "." and empty
 // components dropped.
-PathForm pathOf(const std::string& name, std::wstring& path) {
+PathForm pathOf(const ListedEntry& entry, std::wstring& path) {
     path.clear();
-    if (name.empty()) return PathForm::root;
-    int length = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, name.data(), static_cast<int>(name.size()),
-                                     nullptr, 0);
-    if (length <= 0) return PathForm::unconvertible;
-    std::wstring wide(length, L'\0');
-    MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, name.data(), static_cast<int>(name.size()), &wide[0], length);
-    // An ANSI DLL shows a character that code page 932 cannot express as "?".
-    if (wide.find(L'?') != std::wstring::npos) return PathForm::unconvertible;
+    const std::string& name = entry.name;
+    std::wstring wide = entry.wide;   // listed in Unicode mode
+    if (wide.empty()) {
+        if (name.empty()) return PathForm::root;
+        int length = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, name.data(), static_cast<int>(name.size()),
+                                         nullptr, 0);
+        if (length <= 0) return PathForm::unconvertible;
+        wide.assign(length, L'\0');
+        MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, name.data(), static_cast<int>(name.size()), &wide[0],
+                            length);
+        // An ANSI DLL shows a character that code page 932 cannot express as "?".
+        if (wide.find(L'?') != std::wstring::npos) return PathForm::unconvertible;
+    }
     if (wide[0] == L'/' || wide[0] == L'\\') return PathForm::refused;
     size_t start = 0;
     while (start <= wide.size()) {
@@ -67,7 +72,7 @@ ListingVerdict checkListing(const std::vector<ListedEntry>& entries, std::vector
     std::map<std::wstring, bool> seen;   // key -> is a folder
     for (const ListedEntry& entry : entries) {
         std::wstring path;
-        PathForm form = pathOf(entry.name, path);
+        PathForm form = pathOf(entry, path);
         if (form == PathForm::unconvertible) return ListingVerdict::unconvertibleName;
         if (form == PathForm::refused) verdict = ListingVerdict::clashingNames;
         if (form != PathForm::path) continue;

@@ -4,6 +4,7 @@
 
 #include "base/handles.h"
 #include "base/paths.h"
+#include "base/wide_text.h"
 #include "engine/worktree.h"
 
 #include <windows.h>
@@ -76,7 +77,9 @@ bool createListFile(std::string& path, FileHandle& file) {
 // forms converted once per name instead of once per comparison.
 // lstrcmpiA is CompareStringA(thread locale, NORM_IGNORECASE) on the text
 // converted with that locale's ANSI code page, so the result is the same.
-void sortNames(std::vector<std::string>& names) {
+// `wide` holds the UTF-16 forms when the caller has them (else it is filled);
+// both tables come back in the sorted order.
+void sortNames(std::vector<std::string>& names, std::vector<std::wstring>& wide) {
     LCID locale = GetThreadLocale();
     UINT codePage = CP_ACP;
     DWORD localeCodePage = 0;
@@ -85,8 +88,9 @@ void sortNames(std::vector<std::string>& names) {
         localeCodePage != 0) {
         codePage = localeCodePage;
     }
-    std::vector<std::wstring> wide(names.size());
-    for (size_t i = 0; i < names.size(); ++i) {
+    bool given = wide.size() == names.size();
+    wide.resize(names.size());
+    for (size_t i = 0; i < names.size() && !given; ++i) {
         const std::string& name = names[i];
         int length = MultiByteToWideChar(codePage, 0, name.data(), static_cast<int>(name.size()), nullptr, 0);
         wide[i].resize(length > 0 ? length : 0);
@@ -100,20 +104,29 @@ void sortNames(std::vector<std::string>& names) {
                               wide[b].c_str(), static_cast<int>(wide[b].size())) == CSTR_LESS_THAN;
     });
     std::vector<std::string> sorted;
+    std::vector<std::wstring> sortedWide;
     sorted.reserve(names.size());
-    for (size_t index : order) sorted.push_back(std::move(names[index]));
+    sortedWide.reserve(names.size());
+    for (size_t index : order) {
+        sorted.push_back(std::move(names[index]));
+        sortedWide.push_back(std::move(wide[index]));
+    }
     names.swap(sorted);
+    wide.swap(sortedWide);
 }
 
 // Files of a scan (links and folders left out), relative to the first
-// baseLength bytes of `folder`.
+// baseLength bytes of `folder`; their UTF-16 forms into `wide` when given.
 void appendFileNames(const WorkScan& scan, const std::string& folder, size_t baseLength,
-                     std::vector<std::string>& table) {
+                     std::vector<std::string>& table, std::vector<std::wstring>* wide = nullptr) {
     std::string base = folder;
     addTrailingBackslash(base);
     std::string prefix = base.size() > baseLength ? base.substr(baseLength) : std::string();
-    for (const WorkEntry& entry : scan.entries)
-        if (!entry.folder) table.push_back(prefix + entry.ansiName);
+    for (const WorkEntry& entry : scan.entries) {
+        if (entry.folder) continue;
+        table.push_back(prefix + entry.ansiName);
+        if (wide) wide->push_back(wideFromAnsi(prefix) + entry.name);
+    }
 }
 
 }  // namespace
@@ -128,7 +141,8 @@ size_t collectFiles(ConverterContext&, const std::string& folder, size_t baseLen
     return table.size();
 }
 
-bool writeListFile(ConverterContext&, const char* workFolder, char* listPath, const WorkScan* givenScan) {
+bool writeListFile(ConverterContext&, const char* workFolder, char* listPath, const WorkScan* givenScan,
+                   ListText textForm) {
     listPath[0] = '\0';
     std::string folder = workFolder;
     addTrailingBackslash(folder);
@@ -138,10 +152,13 @@ bool writeListFile(ConverterContext&, const char* workFolder, char* listPath, co
     if (!givenScan) scanWorkFolder(folder.c_str(), ownScan);
     const WorkScan& scan = givenScan ? *givenScan : ownScan;
     // A name the list cannot carry would silently leave a file out; without
-    // a list the archiver takes the whole folder instead.
-    if (scan.unconvertibleName || scan.tooLong || scan.unlistable) return false;
-    appendFileNames(scan, folder, folder.size(), names);
-    sortNames(names);
+    // a list the archiver takes the whole folder instead. UTF-8 carries every
+    // name.
+    bool utf8 = textForm == ListText::utf8;
+    if ((scan.unconvertibleName && !utf8) || scan.tooLong || scan.unlistable) return false;
+    std::vector<std::wstring> wide;
+    appendFileNames(scan, folder, folder.size(), names, utf8 ? &wide : nullptr);
+    sortNames(names, wide);
 
     std::string path;
     FileHandle file;
@@ -160,7 +177,7 @@ bool writeListFile(ConverterContext&, const char* workFolder, char* listPath, co
     for (size_t i = 0; i <= names.size() && written; ++i) {
         if (i < names.size()) {
             text += '"';
-            text += names[i];
+            text += utf8 ? utf8FromWide(wide[i]) : names[i];
             text += "\"\r\n";
         }
         if ((text.size() >= BLOCK || i == names.size()) && !text.empty()) {
@@ -184,7 +201,8 @@ bool writeListFile(ConverterContext&, const char* workFolder, char* listPath, co
 bool packFolder(ConverterContext& ctx, char* archivePath, size_t archivePathSize, const char* workFolder,
                 ArchiveFormat format, bool listRequired, bool* listRefused, const WorkScan* scan) {
     char listPath[MAX_PATH] = "";
-    bool listWritten = (ctx.sort || listRequired) && writeListFile(ctx, workFolder, listPath, scan);
+    bool listWritten = (ctx.sort || listRequired) &&
+                       writeListFile(ctx, workFolder, listPath, scan, ctx.unicodeNames ? ListText::utf8 : ListText::ansi);
     bool packed = compressFolder(ctx, archivePath, archivePathSize, workFolder, format,
                                  listWritten ? listPath : nullptr, listRequired, listRefused);
     if (listWritten) DeleteFileA(listPath);

@@ -6,10 +6,12 @@
 #include <cstdio>
 #include <set>
 #include "base/converter_context.h"
+#include "archivers/binding.h"
 #include "engine/worklist.h"
 #include "support/drop_context.h"
 #include "support/host.h"
 #include "support/scratch_folder.h"
+#include "support/standins.h"
 #include "support/text.h"
 
 namespace {
@@ -72,6 +74,62 @@ TEST(WorkList, DoubleByteNamesAreWrittenByteForByte) {
         std::string b = lines[i].substr(1, lines[i].size() - 2);
         EXPECT_LE(compareNames(a.c_str(), b.c_str()), 0) << fromAnsi(a) << " / " << fromAnsi(b);
     }
+}
+
+TEST(WorkList, Utf8ListCarriesEveryNameInTheAnsiOrder) {
+    DropContext ctx;
+    // Names that code page 932 holds: the same lines in the same order.
+    for (const std::vector<std::string>& tree :
+         {std::vector<std::string>{"表.txt", "ソフト\\表計算.xls", "b.txt", "A.txt", "ソ.dat"},
+          std::vector<std::string>{"한글.txt", "sub\\ü.txt", "b.txt", "A.txt", "表.txt", "😀.png"}}) {
+        ScratchFolder work("u8");
+        std::wstring top = toWide(fromAnsi(work.path()));
+        bool allAnsi = true;
+        for (const std::string& name : tree) {
+            std::wstring wide = toWide(name);
+            allAnsi = allAnsi && fromAnsi(toAnsi(name)) == name;
+            size_t slash = wide.find(L'\\');
+            if (slash != std::wstring::npos) CreateDirectoryW((top + wide.substr(0, slash)).c_str(), nullptr);
+            HANDLE file = CreateFileW((top + wide).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+            ASSERT_NE(file, INVALID_HANDLE_VALUE) << name;
+            CloseHandle(file);
+        }
+        char ansiList[MAX_PATH] = "", utf8List[MAX_PATH] = "";
+        EXPECT_EQ(writeListFile(ctx, work.path().c_str(), ansiList), allAnsi);
+        ASSERT_TRUE(writeListFile(ctx, work.path().c_str(), utf8List, nullptr, ListText::utf8));
+        std::vector<std::string> utf8Lines = crlfLines(readBytes(utf8List));
+        DeleteFileA(utf8List);
+        std::set<std::string> want, got(utf8Lines.begin(), utf8Lines.end());
+        for (const std::string& name : tree) want.insert("\"" + name + "\"");
+        EXPECT_EQ(got, want);
+        if (!allAnsi) continue;
+        std::vector<std::string> fromAnsiList;
+        for (const std::string& line : crlfLines(readBytes(ansiList))) fromAnsiList.push_back(fromAnsi(line));
+        DeleteFileA(ansiList);
+        EXPECT_EQ(utf8Lines, fromAnsiList);
+    }
+}
+
+TEST(WorkList, PackingInUnicodeModeHandsAUtf8List) {
+    StandinFolder dlls({"7-zip32.dll"});
+    setStandinAction("7-zip32.dll", "none");
+    ScratchFolder work("u8p"), dest("u8d");
+    std::wstring top = toWide(fromAnsi(work.path()));
+    for (const wchar_t* name : {L"\ud55c.txt", L"a.txt"}) {
+        HANDLE file = CreateFileW((top + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE);
+        CloseHandle(file);
+    }
+    DropContext ctx;
+    ctx.unicodeNames = 1;
+    ASSERT_NE(loadArchiver(ctx, FMT_7Z, false), nullptr);
+    char archive[MAX_PATH];
+    snprintf(archive, sizeof archive, "%snew.7z", dest.path().c_str());
+    packFolder(ctx, archive, sizeof archive, work.path().c_str(), FMT_7Z);
+    unloadArchivers(ctx);
+    std::vector<StandinCall> calls = readStandinCommands(dlls.logPath());
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].listLines, (std::vector<std::string>{"\"a.txt\"", "\"\xed\x95\x9c.txt\""}));
 }
 
 TEST(WorkList, CompareNamesIsCaseInsensitive) {

@@ -5,6 +5,9 @@
 //   DLL  EXPORT  FOLDER  COMMAND     -> calls the command export with the
 //                                       command line in the ANSI code page,
 //                                       FOLDER as the current folder ("" = keep)
+//   DLL  EXPORT  FOLDER  COMMAND  MODE  -> the same in Unicode mode: MODE(TRUE)
+//                                       before, the command line in UTF-8,
+//                                       MODE(FALSE) after ("noexport" without it)
 // Writes one line per call into RESULTFILE: the result number (or "noload",
 // "noexport"); the DLL's message of a failed call goes to standard error.
 #include <windows.h>
@@ -17,6 +20,7 @@ namespace {
 
 typedef int(WINAPI* CommandFn)(HWND, LPCSTR, LPSTR, DWORD);
 typedef WORD(WINAPI* VersionFn)();
+typedef BOOL(WINAPI* ModeFn)(BOOL);
 
 std::wstring utf8ToWide(const std::string& text) {
   if (text.empty()) return std::wstring();
@@ -81,13 +85,19 @@ int wmain(int argc, wchar_t** argv) {
       fprintf(results, "noexport\n");
     } else if (fields.size() < 4) {
       fprintf(results, "%u\n", (unsigned)((VersionFn)(void*)proc)());
+    } else if (fields.size() > 4 && !GetProcAddress(dll, fields[4].c_str())) {
+      fprintf(results, "noexport\n");
     } else {
+      ModeFn mode = fields.size() > 4 ? (ModeFn)(void*)GetProcAddress(dll, fields[4].c_str()) : nullptr;
+      std::string commandLine = mode ? fields[3] : wideToAnsi(utf8ToWide(fields[3]));
+      if (mode) mode(TRUE);
       WCHAR saved[MAX_PATH];
       GetCurrentDirectoryW(MAX_PATH, saved);
       if (!fields[2].empty()) SetCurrentDirectoryW(utf8ToWide(fields[2]).c_str());
       output[0] = '\0';
-      int result = ((CommandFn)(void*)proc)(nullptr, wideToAnsi(utf8ToWide(fields[3])).c_str(), output, sizeof output);
+      int result = ((CommandFn)(void*)proc)(nullptr, commandLine.c_str(), output, sizeof output);
       SetCurrentDirectoryW(saved);
+      if (mode) mode(FALSE);
       fprintf(results, "%d\n", result);
       if (result != 0 && output[0]) fprintf(stderr, "%s\n", output);
     }

@@ -24,3 +24,6 @@ int standinReportRarVersion(const StandinIdentity& id);
 HANDLE standinOpenListing(const StandinIdentity& id, HWND owner, LPCSTR archive, DWORD mode);
 int standinCloseListing(HANDLE listing);
 int standinFindEntry(HANDLE listing, LPCSTR pattern, void* record);
+// <Command>SetUnicodeMode: logged with the mode asked for as its result;
+// accepts.
+BOOL standinSetUnicodeMode(const StandinIdentity& id, BOOL unicode);

@@ -503,7 +503,23 @@ struct ListedItem {
 struct Listing {
     std::vector<ListedItem> items;
     size_t next = 0;
+    bool utf8 = false;   // opened in Unicode mode: names reported in UTF-8
 };
+
+// The DLL's Unicode mode (<Command>SetUnicodeMode): the listing takes its
+// archive path and gives its names in UTF-8 then.
+bool listingInUnicode = false;
+
+std::string recode(const std::string& text, UINT from, UINT to) {
+    if (text.empty()) return text;
+    int n = MultiByteToWideChar(from, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(n > 0 ? n : 0, L'\0');
+    if (n > 0) MultiByteToWideChar(from, 0, text.data(), static_cast<int>(text.size()), &wide[0], n);
+    int m = WideCharToMultiByte(to, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
+    std::string out(m > 0 ? m : 0, '\0');
+    if (m > 0) WideCharToMultiByte(to, 0, wide.data(), static_cast<int>(wide.size()), &out[0], m, nullptr, nullptr);
+    return out;
+}
 
 // tar32.dll names entries as stored ("./d/", "./d/f.txt", folders with the
 // attribute "----" and a trailing "/"); the others "d\f.txt" with folders
@@ -529,10 +545,13 @@ HANDLE standinOpenListing(const StandinIdentity& id, HWND, LPCSTR archivePath, D
     std::string spec = setting(id, "LISTING");
     std::string bytes;
     StandinArchive archive;
-    if (spec == "fail" || !readWholeFile(fullPath(archivePath ? archivePath : ""), bytes) ||
+    std::string path = archivePath ? archivePath : "";
+    if (listingInUnicode) path = recode(path, CP_UTF8, CP_ACP);
+    if (spec == "fail" || !readWholeFile(fullPath(path), bytes) ||
         !decodeStandinArchive(bytes, archive))
         return nullptr;
     Listing* listing = new Listing;
+    listing->utf8 = listingInUnicode;
     if (std::strcmp(id.key, "TAR32") == 0) listing->items.push_back(ListedItem{"./", 0, "----"});
     for (const StandinEntry& e : archive.entries) listing->items.push_back(listedItem(id, e.name, e.folder, e.data.size()));
     size_t pos = 0;
@@ -560,7 +579,8 @@ int standinFindEntry(HANDLE handle, LPCSTR pattern, void* record) {
     IndividualInfo& out = *static_cast<IndividualInfo*>(record);
     std::memset(&out, 0, sizeof out);
     out.dwOriginalSize = out.dwCompressedSize = item.size;
-    lstrcpynA(out.szFileName, item.name.c_str(), sizeof out.szFileName);
+    std::string name = listing->utf8 ? recode(item.name, CP_ACP, CP_UTF8) : item.name;
+    lstrcpynA(out.szFileName, name.c_str(), sizeof out.szFileName);
     lstrcpynA(out.szAttribute, item.attribute.c_str(), sizeof out.szAttribute);
     return 0;
 }
@@ -582,6 +602,13 @@ void standinFillZpVersion(const StandinIdentity& id, unsigned char* record) {
     record[57] = static_cast<unsigned char>(b);
     record[58] = static_cast<unsigned char>(c);
     logSimpleCall(id, "ZpVersion", static_cast<long>(a * 10000 + b * 100 + c));
+}
+
+BOOL standinSetUnicodeMode(const StandinIdentity& id, BOOL unicode) {
+    std::string name = std::string(id.commandName) + "SetUnicodeMode";
+    logSimpleCall(id, name.c_str(), unicode ? 1 : 0);
+    listingInUnicode = unicode != FALSE;
+    return TRUE;
 }
 
 int standinReportRarVersion(const StandinIdentity& id) {

@@ -21,4 +21,5 @@ int WINAPI standinFindFirst(HANDLE listing, LPCSTR pattern, void* record) {
     return standinFindEntry(listing, pattern, record);
 }
 int WINAPI standinFindNext(HANDLE listing, void* record) { return standinFindEntry(listing, nullptr, record); }
+BOOL WINAPI standinUnicodeMode(BOOL unicode) { return standinSetUnicodeMode(identity, unicode); }
 }

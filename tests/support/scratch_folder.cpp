@@ -24,25 +24,39 @@ ScratchFolder::ScratchFolder(const std::string& tag) {
 
 ScratchFolder::~ScratchFolder() { removeTree(path_); }
 
-void removeTree(const std::string& folder) {
-    std::string base = folder;
-    if (!base.empty() && base.back() != '\\') base += '\\';
-    WIN32_FIND_DATAA entry;
-    HANDLE find = FindFirstFileA((base + "*").c_str(), &entry);
+namespace {
+
+// Wide, so that names without an ANSI form go too.
+void removeTreeW(const std::wstring& folder) {
+    std::wstring base = folder;
+    if (!base.empty() && base.back() != L'\\') base += L'\\';
+    WIN32_FIND_DATAW entry;
+    HANDLE find = FindFirstFileW((base + L"*").c_str(), &entry);
     if (find != INVALID_HANDLE_VALUE) {
         do {
-            std::string name = entry.cFileName;
-            if (name == "." || name == "..") continue;
+            std::wstring name = entry.cFileName;
+            if (name == L"." || name == L"..") continue;
             if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                removeTree(base + name);
+                removeTreeW(base + name);
             } else {
-                SetFileAttributesA((base + name).c_str(), FILE_ATTRIBUTE_NORMAL);
-                DeleteFileA((base + name).c_str());
+                SetFileAttributesW((base + name).c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileW((base + name).c_str());
             }
-        } while (FindNextFileA(find, &entry));
+        } while (FindNextFileW(find, &entry));
         FindClose(find);
     }
-    RemoveDirectoryA(base.c_str());
+    RemoveDirectoryW(base.c_str());
+}
+
+}  // namespace
+
+void removeTree(const std::string& folder) {
+    int length = MultiByteToWideChar(CP_ACP, 0, folder.c_str(), -1, nullptr, 0);
+    if (length <= 0) return;
+    std::wstring wide(static_cast<size_t>(length), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, folder.c_str(), -1, &wide[0], length);
+    wide.resize(static_cast<size_t>(length - 1));
+    removeTreeW(wide);
 }
 
 void makeTree(const std::string& folder, const std::vector<std::string>& relativeNames) {

@@ -54,6 +54,9 @@
 //   "./d/f.txt", folders with attribute "----"); setStandinListing(dll,
 //   "fail") makes OpenArchive fail, setStandinListing(dll, "f:x.txt|d:sub")
 //   adds entries that the extraction does not write.
+// - <Command>SetUnicodeMode(BOOL) exists in every archiver stand-in; it
+//   accepts and logs the mode asked for as its result. In Unicode mode the
+//   listing exports take the archive path and give the names in UTF-8.
 // - zip32j.dll's successful compression leaves izip32j.dll loaded (if it can
 //   be found), like the real pair.
 //

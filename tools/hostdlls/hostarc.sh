@@ -6,7 +6,8 @@
 #   hostarc.sh create  FORMAT ARCHIVE DIR LIST LEVEL [7z switches...]
 #
 # FORMAT: tar tgz tbz2 zip 7z 7zip lzh cab arj rar; for create also
-# tar-utf8 tgz-utf8 tbz2-utf8 (UTF-8 names instead of code page 932). DIR is the folder to
+# tar-utf8 tgz-utf8 tbz2-utf8 (UTF-8 names instead of code page 932) and
+# lzh-utf8 (UTF-8 names, in Unicode mode). DIR is the folder to
 # extract into or to pack; LIST is a file of names relative to DIR, one a
 # line in archive order (empty: the whole folder). LEVEL is the compression
 # level ("" for the tool's default).
@@ -253,6 +254,86 @@ extract() {
   esac
 }
 
+# LZH with UTF-8 names (Unicode mode): jlha, which stores names it cannot
+# write in code page 932 as "?", packs a linked copy of the folder in which
+# every name that is not ASCII has an ASCII alias; then every header gets its
+# real names back, in UTF-8, and the code page extension (0x46, 65001) that
+# tells readers so. jlha writes level 2 headers only.
+create_lzh_utf8() {  # tmp roots method
+  "$python" -S -E - "$@" "$archive" <<'PY'
+import os, struct, subprocess, sys
+tmp, roots_file, method, archive = map(os.fsencode, sys.argv[1:5])
+alias_of, real_of = {}, {}
+def alias(name):
+    if max(name, default=0) < 128:
+        return name
+    if name not in alias_of:
+        alias_of[name] = b"~u%d" % len(alias_of)
+        real_of[alias_of[name]] = name
+    return alias_of[name]
+def aliased(rel):
+    return b"/".join(alias(c) for c in rel.split(b"/"))
+def mirror(rel):
+    target = os.path.join(tmp, aliased(rel))
+    if os.path.isdir(rel) and not os.path.islink(rel):
+        os.makedirs(target, exist_ok=True)
+        for name in sorted(os.listdir(rel)):
+            mirror(rel + b"/" + name)
+    elif not os.path.lexists(target):
+        os.makedirs(os.path.dirname(target), exist_ok=True)
+        os.link(rel, target)
+roots = [r for r in open(roots_file, "rb").read().split(b"\n") if r]
+for r in roots:
+    mirror(r)
+if subprocess.run([b"jlha", b"-a" + method + b"q2", archive] + [aliased(r) for r in roots],
+                  cwd=tmp, stdout=subprocess.DEVNULL).returncode:
+    sys.exit("hostarc: jlha failed")
+def crc16(data):
+    crc = 0
+    for b in data:
+        crc ^= b
+        for _ in range(8):
+            crc = (crc >> 1) ^ (0xA001 if crc & 1 else 0)
+    return crc
+data = open(archive, "rb").read()
+out, pos = bytearray(), 0
+while pos < len(data) and data[pos] != 0:
+    size, = struct.unpack_from("<H", data, pos)
+    packed, = struct.unpack_from("<I", data, pos + 7)
+    if data[pos + 20] != 2:
+        sys.exit("hostarc: jlha wrote a header that is not level 2")
+    name, folder, others, at = b"", b"", [], pos + 24
+    while True:
+        ext, = struct.unpack_from("<H", data, at)
+        if ext == 0:
+            break
+        kind, body = data[at + 2], data[at + 3:at + ext]
+        if kind == 1:
+            name = body
+        elif kind == 2:
+            folder = body
+        elif kind not in (0, 0x46):
+            others.append((kind, body))
+        at += ext
+    name = real_of.get(name, name)
+    folder = b"\xff".join(real_of.get(c, c) for c in folder.split(b"\xff"))
+    exts = [(0, b"\0\0"), (1, name)] + ([(2, folder)] if folder else []) + \
+           [(0x46, struct.pack("<I", 65001))] + others
+    header = bytearray(data[pos:pos + 24])
+    header += b"".join(struct.pack("<HB", len(b) + 3, k) + b for k, b in exts) + b"\0\0"
+    if len(header) & 0xFF == 0:
+        header += b"\0"  # a size whose low byte is 0 would read as the end
+    struct.pack_into("<H", header, 0, len(header))
+    struct.pack_into("<H", header, 27, crc16(header))
+    out += header + data[pos + size:pos + size + packed]
+    pos += size + packed
+out += data[pos:]
+with open(archive + b".utf8", "wb") as f:
+    f.write(out)
+os.replace(archive + b".utf8", archive)
+PY
+}
+
 create() {
   list="$1"; level="$2"; shift 2
   cd "$dir" || return 1
@@ -283,6 +364,11 @@ create() {
       # jlha takes the names as arguments, in the order given.
       case "$level" in 0) method=z ;; 7) method=o7 ;; 6) method=o6 ;; *) method=o5 ;; esac
       roots | tr '\n' '\0' | xargs -0 -x sh -c 'exec jlha -a'"$method"'q2 "$0" "$@"' "$archive" >/dev/null ;;
+    lzh-utf8)
+      case "$level" in 0) method=z ;; 7) method=o7 ;; 6) method=o6 ;; *) method=o5 ;; esac
+      tmp="$(mktemp -d)" || return 1
+      roots >"$tmp.roots" && create_lzh_utf8 "$tmp" "$tmp.roots" "$method"
+      rc=$?; rm -rf -- "$tmp" "$tmp.roots"; return $rc ;;
     cab)
       # gcab stores names byte for byte: it packs a linked copy of the folder
       # whose names are code page 932 (folders are not stored in a cabinet).

@@ -1,6 +1,7 @@
 #include "hostlist.h"
 
 #include "hostrun.h"
+#include "unicode_mode.h"
 
 #include "archivers/individual_info.h"
 
@@ -66,11 +67,13 @@ std::wstring wideOf(const std::string& text, UINT codePage) {
   return wide;
 }
 
+// Text as the DLL gives and takes it: ANSI, or UTF-8 in Unicode mode.
 std::string ansiOf(const std::wstring& wide) {
-  int n = WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
+  UINT codePage = hostTextCodePage();
+  int n = WideCharToMultiByte(codePage, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
   if (n <= 1) return std::string();
   std::string text((size_t)n - 1, '\0');
-  WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, &text[0], n, nullptr, nullptr);
+  WideCharToMultiByte(codePage, 0, wide.c_str(), -1, &text[0], n, nullptr, nullptr);
   return text;
 }
 
@@ -178,7 +181,7 @@ HANDLE hostOpenArchive(const char* format, LPCSTR archive) {
   staged.drop();
   if (!archive) return nullptr;
   Identity identity;
-  if (!identity.read(wideOf(archive, CP_ACP))) return nullptr;
+  if (!identity.read(wideOf(archive, hostTextCodePage()))) return nullptr;
   static unsigned counter = 0;
   WCHAR temp[MAX_PATH + 1];
   DWORD n = GetTempPathW(MAX_PATH + 1, temp);

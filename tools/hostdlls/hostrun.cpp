@@ -1,4 +1,5 @@
 #include "hostrun.h"
+#include "unicode_mode.h"
 
 #include "hostlist.h"
 
@@ -231,8 +232,9 @@ int runHost(const std::vector<std::string>& args, RunFiles& files, char* output,
   readWholeFile(files.status, status);
   readWholeFile(files.log, log);
   if (log.size() > 4000) log.erase(0, log.size() - 4000);
-  // The messages are UTF-8; the output buffer holds ANSI text.
-  setOutput(output, outputSize, fromWide(toWide(log, CP_UTF8), CP_ACP));
+  // The messages are UTF-8; the output buffer holds ANSI text, or UTF-8 in
+  // Unicode mode.
+  setOutput(output, outputSize, fromWide(toWide(log, CP_UTF8), hostTextCodePage()));
   DeleteFileW((files.status).c_str());
   return status.empty() ? -1 : atoi(status.c_str());
 }
@@ -248,11 +250,13 @@ bool prepareRunFiles(RunFiles& files) {
   return true;
 }
 
-// Converts the converter's response file (ANSI, "name" per line, backslashes)
-// into a host list: UTF-8, one name per line, slashes.
+// Converts the converter's response file (ANSI, or UTF-8 in Unicode mode;
+// "name" per line, backslashes) into a host list: UTF-8, one name per line,
+// slashes.
 bool convertListFile(const std::string& ansiPath, RunFiles& files, std::string& unixList) {
   std::string data;
-  if (!readWholeFile(toWide(ansiPath, CP_ACP), data)) return false;
+  UINT codePage = hostTextCodePage();
+  if (!readWholeFile(toWide(ansiPath, codePage), data)) return false;
   std::string converted;
   size_t pos = 0;
   while (pos < data.size()) {
@@ -265,7 +269,7 @@ bool convertListFile(const std::string& ansiPath, RunFiles& files, std::string& 
     if (line.empty()) continue;
     // Backslashes are replaced after decoding, so that a trail byte 0x5C of
     // a double-byte character stays part of its character.
-    std::wstring wide = toWide(line, CP_ACP);
+    std::wstring wide = toWide(line, codePage);
     for (wchar_t& c : wide)
       if (c == L'\\') c = L'/';
     converted += fromWide(wide, CP_UTF8) + "\n";
@@ -395,7 +399,7 @@ void setOutput(char* output, DWORD outputSize, const std::string& text) {
 int hostExtract(const char* format, const std::string& archive, const std::string& dir,
                 char* output, DWORD outputSize) {
   CallTimer timer;
-  std::wstring archiveW = toWide(archive, CP_ACP), dirW = toWide(dir, CP_ACP);
+  std::wstring archiveW = toWide(archive, hostTextCodePage()), dirW = toWide(dir, hostTextCodePage());
   if (!exists(archiveW)) {
     setOutput(output, outputSize, "hostarc: archive not found");
     return HOST_ERROR_PATH;
@@ -420,7 +424,7 @@ int hostCreate(const char* format, const std::string& archive, const std::string
                const PackSpec& spec, const std::string& level,
                const std::vector<std::string>& extra, char* output, DWORD outputSize) {
   CallTimer timer;
-  std::wstring archiveW = toWide(archive, CP_ACP), dirW = toWide(dir, CP_ACP);
+  std::wstring archiveW = toWide(archive, hostTextCodePage()), dirW = toWide(dir, hostTextCodePage());
   std::string archiveUnix, dirUnix;
   if (!hostPaths(archiveW, dirW, archiveUnix, dirUnix, output, outputSize)) return HOST_ERROR_PATH;
   RunFiles files;
@@ -430,6 +434,9 @@ int hostCreate(const char* format, const std::string& archive, const std::string
     setOutput(output, outputSize, "hostarc: cannot read the response file");
     return HOST_ERROR_PATH;
   }
+  // LZH names without a code page 932 form are stored in UTF-8 in Unicode
+  // mode.
+  if (hostUnicodeMode() && strcmp(format, "lzh") == 0) format = "lzh-utf8";
   std::vector<std::string> args = {"create", format, archiveUnix, dirUnix, listUnix, level};
   args.insert(args.end(), extra.begin(), extra.end());
   int status = runHost(args, files, output, outputSize);

@@ -44,9 +44,9 @@ struct PackSpec {
 };
 bool readPackSpec(const std::vector<std::string>& words, size_t first, PackSpec& spec);
 
-// Extraction into dir (an ANSI Windows path, with or without a trailing
-// backslash) with the host reader of format ("tar", "zip", "7z", "lzh",
-// "cab", "arj", "rar"). Returns 0 or a HOST_ERROR_ code; a message goes to
+// Extraction into dir (a Windows path, ANSI or in Unicode mode UTF-8, with
+// or without a trailing backslash) with the host reader of format ("tar",
+// "zip", "7z", "lzh", "cab", "arj", "rar"). Returns 0 or a HOST_ERROR_ code; a message goes to
 // output.
 int hostExtract(const char* format, const std::string& archive, const std::string& dir,
                 char* output, DWORD outputSize);

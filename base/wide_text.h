@@ -1,0 +1,17 @@
+#pragma once
+// Conversions between UTF-16, the form names have inside the converter, and
+// the byte texts archiver DLLs take: the ANSI code page (932) and UTF-8.
+#include <string>
+
+// The UTF-16 form of ANSI text.
+std::wstring wideFromAnsi(const std::string& text);
+
+// The exact ANSI form of a UTF-16 text: false (ansi cleared) when a
+// character has none. No best-fit substitutes: "é" must not quietly become
+// "e", nor "¥" a backslash, and name another file.
+bool exactAnsiForm(const std::wstring& wide, std::string& ansi);
+bool hasExactAnsiForm(const std::wstring& wide);
+
+std::string utf8FromWide(const std::wstring& wide);
+// False (wide cleared) when text is not valid UTF-8.
+bool wideFromUtf8(const std::string& text, std::wstring& wide);

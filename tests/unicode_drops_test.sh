@@ -1,0 +1,63 @@
+#!/bin/bash
+# Real drops of archives whose entries have names outside code page 932:
+# converted exactly where both DLLs have a Unicode mode, refused (nothing
+# written, source kept, the DLL that cannot carry them named) where one
+# has not.
+# Arguments: build folder, source folder.
+set -u
+BUILD="$1"
+. "$2/tests/support/real_archives.sh"
+
+start_drop_test "$BUILD" unicode_drops_test
+tree="$WORK/names"
+mkdir -p "$tree/déjà vu" "$tree/$JP_DIR"
+printf 'u\n' >"$tree/ü.txt"
+printf 'k\n' >"$tree/한글.txt"
+head -c 3000 /dev/urandom >"$tree/😀.png"
+printf 'j\n' >"$tree/$JP_DIR/ソース.txt"
+printf 'd\n' >"$tree/déjà vu/x.txt"
+mkdir -p "$WORK/in"
+(cd "$tree" && 7zz a -bd -tzip "$WORK/in/names.zip" . >/dev/null && 7zz a -bd "$WORK/in/names.7z" . >/dev/null)
+python3 "$2/tests/fixtures/make_rar.py" --utf8 "$WORK/in/names.rar" "$tree"
+cp "$WORK/in/names.zip" "$WORK/in/recycled.zip"
+
+# source, target, options, expected: "same" (every name and byte; "recycled"
+# also the source verified and sent to the Recycle Bin) or the DLL the
+# refusal names.
+cases=(
+  "names.zip 7z --use7zip on|same"
+  "names.7z lzh |same"
+  "names.rar 7z |same"
+  "recycled.zip lzh --use7zip on --afterdel on|recycled"
+  "names.zip tar --use7zip on|tar32.dll"
+  "names.zip 7z --use7zip off|unzip32.dll"
+)
+for c in "${cases[@]}"; do
+  read -r source target options <<<"${c%%|*}"
+  expected="${c##*|}"
+  label="$source to $target ${options:-}"
+  dest="$WORK/out/${source%%.*}-$target${options:+-${options##* }}"
+  mkdir -p "$dest"
+  # shellcheck disable=SC2086
+  drop_on_veltrox --dest "$(winpath "$dest")" --format "$target" $options -- "$WORK/in/$source" >"$dest.log"
+  out="$(output_of "$dest" "${source%%.*}")"
+  if [ "$expected" = recycled ]; then
+    expect_true "$label: source in the Recycle Bin" test -f "$XDG_DATA_HOME/Trash/files/$source" -a ! -e "$WORK/in/$source"
+  else
+    expect_true "$label: source kept" test -f "$WORK/in/$source"
+  fi
+  if [ "$expected" = same ] || [ "$expected" = recycled ]; then
+    mkdir -p "$dest.check"
+    case "$target" in
+      lzh) bsdtar -x -f "$out" -C "$dest.check" ;;
+      *) 7zz x -y -bd -o"$dest.check" "$out" >/dev/null ;;
+    esac
+    expect_same_files "$label" "$tree" "$dest.check"
+  else
+    expect_eq "$label: nothing written" "" "$(ls -A "$dest")"
+    expect_true "$label: the code page message" grep -q "の中にファイル名に変換できない文字を含むファイルがあるため、変換できません。" "$dest.log"
+    expect_true "$label: names $expected" grep -q "^$expected は、コードページ 932 にない文字を含むファイル名を扱えません。" "$dest.log"
+  fi
+done
+
+finish_real_archives
