@@ -10,6 +10,7 @@
 #include "base/converter_context.h"
 #include "base/paths.h"
 #include "base/module.h"
+#include "base/wide_text.h"
 #include <shlobj.h>
 #include <cstring>
 #include <string>
@@ -73,28 +74,6 @@ std::wstring wideWindowText(HWND window) {
     int got = GetWindowTextW(window, &text[0], length + 1);
     text.resize(got > 0 ? static_cast<size_t>(got) : 0);
     return text;
-}
-
-// `wide` in the ANSI code page (932), exactly: false when a character has no
-// form there. A look-alike or "?" would name another folder.
-bool exactAnsi(const std::wstring& wide, std::string& ansi) {
-    ansi.clear();
-    if (wide.empty()) return true;
-    int wideLength = static_cast<int>(wide.size());
-    BOOL usedDefault = FALSE;
-    int length = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.c_str(), wideLength, nullptr, 0, nullptr,
-                                     &usedDefault);
-    if (length <= 0 || usedDefault) return false;
-    ansi.assign(static_cast<size_t>(length), '\0');
-    if (WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.c_str(), wideLength, &ansi[0], length, nullptr,
-                            &usedDefault) != length ||
-        usedDefault)
-        return false;
-    int back = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, ansi.c_str(), length, nullptr, 0);
-    if (back != wideLength) return false;
-    std::wstring roundTrip(static_cast<size_t>(back), L'\0');
-    MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, ansi.c_str(), length, &roundTrip[0], back);
-    return roundTrip == wide;
 }
 
 std::vector<std::string> comboEntries(HWND combo) {
@@ -245,7 +224,7 @@ void browse(HWND dialog) {
     std::string typed;
     // A text too long for the destination buffer, or not in the code page,
     // is not a folder the browser could open at; it starts at its default.
-    if (!exactAnsi(wideWindowText(combo), typed) || typed.size() >= MAX_PATH) typed.clear();
+    if (!exactAnsiForm(wideWindowText(combo), typed) || typed.size() >= MAX_PATH) typed.clear();
     std::wstring picked;
     // The folder goes into the box as the shell names it; OK checks it.
     if (browseForFolderWide(dialog, "フォルダを選択してください。", picked, typed.c_str()))
@@ -266,7 +245,7 @@ bool accept(HWND dialog) {
         return false;
     }
     std::string typed;
-    if (!exactAnsi(typedWide, typed)) {
+    if (!exactAnsiForm(typedWide, typed)) {
         warn(dialog, "変換先のフォルダ名に使用できない文字が含まれています。");
         return false;
     }
@@ -486,7 +465,7 @@ bool browseForFolderWide(HWND owner, const char* title, std::wstring& result, co
 bool browseForFolder(HWND owner, const char* title, char* result, const char* initialFolder) {
     std::wstring picked;
     std::string ansi;
-    if (!browseForFolderWide(owner, title, picked, initialFolder) || !exactAnsi(picked, ansi)) return false;
+    if (!browseForFolderWide(owner, title, picked, initialFolder) || !exactAnsiForm(picked, ansi)) return false;
     return copyBounded(result, MAX_PATH, ansi.c_str());
 }
 
