@@ -15,6 +15,7 @@
 #include "archivers/versions.h"
 #include "base/module.h"
 #include "base/settings.h"
+#include "base/wide_text.h"
 #include "ui/ace_dialogs.h"
 #include "ui/dialogs.h"
 #include <shellapi.h>
@@ -250,11 +251,7 @@ void reportUnverified(const ConverterContext& ctx, const std::vector<std::string
 // cut to 100 characters.
 // A DLL may fill the whole buffer without a terminator.
 std::string outputExcerpt(const char* output, size_t size) {
-    int bytes = static_cast<int>(strnlen(output, size));
-    int length = MultiByteToWideChar(CP_ACP, 0, output, bytes, nullptr, 0);
-    if (length <= 0) return std::string();
-    std::wstring text(length, L'\0');
-    MultiByteToWideChar(CP_ACP, 0, output, bytes, &text[0], length);
+    std::wstring text = wideFromAnsi(std::string(output, strnlen(output, size)));
     std::vector<std::wstring> lines;
     size_t start = 0;
     while (start < text.size()) {
@@ -269,7 +266,7 @@ std::string outputExcerpt(const char* output, size_t size) {
     }
     std::wstring excerpt;
     for (size_t i = lines.size() > 2 ? lines.size() - 2 : 0; i < lines.size(); ++i) excerpt += L"\n    " + lines[i];
-    bytes = WideCharToMultiByte(CP_ACP, 0, excerpt.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    int bytes = WideCharToMultiByte(CP_ACP, 0, excerpt.c_str(), -1, nullptr, 0, nullptr, nullptr);
     if (bytes <= 1) return std::string();
     std::string ansi(bytes - 1, '\0');
     WideCharToMultiByte(CP_ACP, 0, excerpt.c_str(), -1, &ansi[0], bytes, nullptr, nullptr);
