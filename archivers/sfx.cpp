@@ -4,6 +4,7 @@
 #include "archivers/command_line.h"
 #include "base/handles.h"
 #include "base/module.h"
+#include "base/paths.h"
 
 #include <windows.h>
 #include <string>
@@ -83,7 +84,10 @@ bool makeSelfExtracting(ConverterContext& ctx, const char* archivePath, ArchiveF
     HMODULE module = archiverModule(ctx, format);
     if (!hasExport(module, exportName)) return false;
     appendQuoted(command, archivePath);
-    appendQuoted(command, ctx.destFolder);
+    // The executable is written beside the archive: the destination folder,
+    // in the form the archive's own path gives it.
+    size_t slash = findLastBackslash(archivePath);
+    appendQuoted(command, slash == NO_POSITION ? std::string() : std::string(archivePath, slash + 1));
     if (!runArchiverCommand(ctx, module, exportName, command)) return false;
 
     std::string exeName;

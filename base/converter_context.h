@@ -52,9 +52,9 @@ struct ConverterContext {
     int32_t sfxMode;            // 0 plain archive; otherwise self-extracting (7z: 1..3)
     uint32_t formats;           // capability mask, then the single target format
     uint32_t fUse7ZipLib;       // bit 0: ZIP sources via 7-zip32.dll; bit 1: ZIP targets
-    char destFolder[260];
+    wchar_t destFolder[MAX_PATH];   // ends in a backslash once the dialog has accepted it
     char outputBuffer[OUTPUT_BUFFER_SIZE];
-    char sourceFolder[256];
+    wchar_t sourceFolder[MAX_PATH]; // folder of the first source archive
     HWND ownerWindow;
     HANDLE listHeap;
     int32_t unicodeNames;       // archiver calls in the DLLs' Unicode mode (names outside the ANSI code page)

@@ -64,3 +64,10 @@ bool wideFromUtf8(const std::string& text, std::wstring& wide) {
     wide = wideFrom(CP_UTF8, MB_ERR_INVALID_CHARS, text, valid);
     return valid;
 }
+
+size_t ansiByteLength(const std::wstring& wide) {
+    if (wide.empty()) return 0;
+    int length = WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr,
+                                     nullptr);
+    return length > 0 ? static_cast<size_t>(length) : wide.size();
+}

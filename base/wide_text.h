@@ -15,3 +15,8 @@ bool hasExactAnsiForm(const std::wstring& wide);
 std::string utf8FromWide(const std::wstring& wide);
 // False (wide cleared) when text is not valid UTF-8.
 bool wideFromUtf8(const std::string& text, std::wstring& wide);
+
+// Bytes of the text as ANSI, the measure of the 260-byte path buffers the
+// archiver DLLs take; a character without an ANSI form counts one byte (such
+// a path reaches the DLLs in a short form of its own).
+size_t ansiByteLength(const std::wstring& wide);

@@ -13,6 +13,7 @@
 #include "archivers/unicode_mode.h"
 #include "engine/listing_check.h"
 #include "archivers/versions.h"
+#include "base/ansi_path.h"
 #include "base/module.h"
 #include "base/settings.h"
 #include "base/wide_text.h"
@@ -21,13 +22,15 @@
 #include <shellapi.h>
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 #include <string>
 #include <vector>
 
 namespace {
 
 // Paths the driver builds (stem, work folder, output) must fit this many
-// bytes with their terminator; paths the shell supplies 260.
+// bytes with their terminator; paths the shell supplies 260. Both count the
+// path as the archiver DLLs are handed it (ANSI text).
 const size_t BUILT_PATH_SIZE = 256;
 const size_t SUPPLIED_PATH_SIZE = 260;
 
@@ -36,57 +39,77 @@ const size_t SUPPLIED_PATH_SIZE = 260;
 // the box is then shown without an owner.
 HWND liveOwner(HWND owner) { return owner && IsWindow(owner) ? owner : nullptr; }
 
-int showMessage(HWND owner, const std::string& text, UINT style) {
-    return MessageBoxA(liveOwner(owner), text.c_str(), MESSAGE_CAPTION, style);
+// Messages name files as they are, in any script.
+int showMessage(HWND owner, const std::wstring& text, UINT style) {
+    return MessageBoxW(liveOwner(owner), text.c_str(), MESSAGE_CAPTION_W, style);
 }
 
-void refuseLongPath(const ConverterContext& ctx, const char* source) {
-    showMessage(ctx.ownerWindow, std::string(source) + "\n\nはパスが長すぎるため変換できません。",
-                MB_OK | MB_ICONWARNING);
+void refuseLongPath(const ConverterContext& ctx, const std::wstring& source) {
+    showMessage(ctx.ownerWindow, source + L"\n\nはパスが長すぎるため変換できません。", MB_OK | MB_ICONWARNING);
 }
 
-// File-name part of a path (after its last backslash).
-const char* fileNamePart(const char* path) {
-    size_t slash = findLastBackslash(path);
-    return slash == NO_POSITION ? path : path + slash + 1;
+// Offset of the file-name part of a path (after its last backslash).
+size_t fileNameStart(const std::wstring& path) {
+    size_t slash = path.find_last_of(L'\\');
+    return slash == std::wstring::npos ? 0 : slash + 1;
 }
 
-// Extension of a path's file name from its last ".", or null without one.
-const char* extensionOf(const char* path) {
-    const char* name = fileNamePart(path);
-    size_t dot = findLastDot(name);
-    return dot == NO_POSITION ? nullptr : name + dot;
+// Extension of a path's file name from its last ".", or "" without one.
+std::wstring extensionOf(const std::wstring& path) {
+    size_t name = fileNameStart(path);
+    size_t dot = path.find_last_of(L'.');
+    return dot == std::wstring::npos || dot < name ? std::wstring() : path.substr(dot);
 }
 
 // The source file name without its folder and its last extension.
-std::string stemOf(const char* source) {
-    const char* name = fileNamePart(source);
-    size_t dot = findLastDot(name);
-    return dot == NO_POSITION ? std::string(name) : std::string(name, dot);
+std::wstring stemOf(const std::wstring& source) {
+    size_t name = fileNameStart(source);
+    std::wstring file = source.substr(name);
+    size_t dot = file.find_last_of(L'.');
+    return dot == std::wstring::npos ? file : file.substr(0, dot);
 }
 
-// A name as Windows stores it: trailing dots and spaces dropped (no trail
-// byte of code page 932 is either).
-std::string windowsFormOf(std::string name) {
-    while (!name.empty() && (name.back() == '.' || name.back() == ' ')) name.pop_back();
+// A name as Windows stores it: trailing dots and spaces dropped.
+std::wstring windowsFormOf(std::wstring name) {
+    while (!name.empty() && (name.back() == L'.' || name.back() == L' ')) name.pop_back();
     return name;
 }
 
-// Folder of the first source archive; a drive root keeps its backslash.
-bool setSourceFolder(ConverterContext& ctx, const char* source) {
-    size_t slash = findLastBackslash(source);
-    std::string folder = slash == NO_POSITION ? std::string() : std::string(source, slash);
-    if (folder.size() == 2) folder += '\\';
-    return copyBounded(ctx.sourceFolder, sizeof ctx.sourceFolder, folder.c_str());
+// The ANSI text of a work-folder name: the name itself, with every character
+// that has no ANSI form written as "_" (the folder is the converter's own;
+// the new archive keeps the real name).
+std::string workFolderNameOf(const std::wstring& name) {
+    std::string ansi;
+    if (exactAnsiForm(name, ansi)) return ansi;
+    ansi.clear();
+    for (size_t i = 0; i < name.size(); ++i) {
+        size_t units = IS_HIGH_SURROGATE(name[i]) && i + 1 < name.size() ? 2 : 1;
+        std::string character;
+        if (exactAnsiForm(name.substr(i, units), character)) ansi += character;
+        else ansi += '_';
+        i += units - 1;
+    }
+    return ansi;
 }
 
-bool isSameFormatConversion(ArchiveFormat source, ArchiveFormat target, const char* sourcePath,
-                            const char* outputPath) {
+// Folder of the first source archive; a drive root keeps its backslash.
+bool setSourceFolder(ConverterContext& ctx, const std::wstring& source) {
+    size_t slash = source.find_last_of(L'\\');
+    std::wstring folder = slash == std::wstring::npos ? std::wstring() : source.substr(0, slash);
+    if (folder.size() == 2) folder += L'\\';
+    if (folder.size() + 1 > sizeof ctx.sourceFolder / sizeof ctx.sourceFolder[0]) return false;
+    memcpy(ctx.sourceFolder, folder.c_str(), (folder.size() + 1) * sizeof(wchar_t));
+    return true;
+}
+
+bool isSameFormatConversion(ArchiveFormat source, ArchiveFormat target, const std::wstring& sourcePath,
+                            const std::wstring& outputPath) {
     bool sameCode = source == target || (source == FMT_UNZIP && target == FMT_ZIP);
     if (!sameCode) return false;
-    const char* sourceExtension = extensionOf(sourcePath);
-    const char* outputExtension = extensionOf(outputPath);
-    return sourceExtension && outputExtension && lstrcmpiA(sourceExtension, outputExtension) == 0;
+    std::wstring sourceExtension = extensionOf(sourcePath);
+    std::wstring outputExtension = extensionOf(outputPath);
+    return !sourceExtension.empty() && !outputExtension.empty() &&
+           lstrcmpiW(sourceExtension.c_str(), outputExtension.c_str()) == 0;
 }
 
 bool isFile(const char* path) {
@@ -96,21 +119,25 @@ bool isFile(const char* path) {
 
 // Gives the output the source's last-write time; creation and access times
 // stay as they are. Nothing happens when either file cannot be opened.
-void copyLastWriteTime(const char* source, const char* output) {
+void copyLastWriteTime(const std::wstring& source, const std::wstring& output) {
     FILETIME lastWrite;
     {
-        FileHandle in(CreateFileA(source, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+        FileHandle in(CreateFileW(source.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                                   nullptr));
         if (!in || !GetFileTime(in.get(), nullptr, nullptr, &lastWrite)) return;
     }
-    FileHandle out(CreateFileA(output, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+    FileHandle out(CreateFileW(output.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                FILE_ATTRIBUTE_NORMAL, nullptr));
     if (out) SetFileTime(out.get(), nullptr, nullptr, &lastWrite);
 }
 
-bool isExeFile(const char* path) {
-    const char* extension = extensionOf(path);
-    return extension && lstrcmpiA(extension, ".exe") == 0;
+bool isExeFile(const std::wstring& path) { return lstrcmpiW(extensionOf(path).c_str(), L".exe") == 0; }
+
+// The path with the extension of its file name replaced by ".exe", as the
+// self-extracting step names its executable.
+std::wstring executablePathOf(const std::wstring& path) {
+    std::wstring extension = extensionOf(path);
+    return path.substr(0, path.size() - extension.size()) + L".exe";
 }
 
 enum class Next { nextEntry, stopRun };
@@ -167,17 +194,18 @@ private:
 // An archive whose extraction or compression failed, with what its
 // archiver DLL returned and wrote into the output buffer.
 struct Failure {
-    std::string source;
+    std::wstring source;
     bool extraction;
     int32_t result;
-    std::string output;
+    std::wstring output;
 };
 
 struct RunState {
-    std::string tempPath;          // ends in a backslash; empty when unusable
+    std::wstring tempPath;         // ends in a backslash; empty when unusable
+    std::string tempAnsi;          // the same folder as the archiver DLLs are handed it
     bool firstArchive = true;
-    std::string deleteList;        // NUL-terminated paths
-    std::vector<std::string> unverified;   // converted, but kept: the new archive was not confirmed
+    std::wstring deleteList;       // NUL-terminated paths
+    std::vector<std::wstring> unverified;  // converted, but kept: the new archive was not confirmed
     std::vector<Failure> failures;         // not converted: the archiver DLL failed
     std::vector<std::string> folderNames;  // "~..." names of the work and check folders of this drop
     BackgroundRemoval removal;              // the previous archive's folders
@@ -189,8 +217,8 @@ struct RunState {
 // name is the stem as Windows stores it ("a." and "a" are one name there),
 // with "(2)", "(3)"... added when an earlier archive of the drop had it, so
 // that no two archives of a drop ever share a folder.
-std::string folderNameFor(RunState& run, const std::string& stem) {
-    std::string base = windowsFormOf(stem);
+std::string folderNameFor(RunState& run, const std::wstring& stem) {
+    std::string base = workFolderNameOf(windowsFormOf(stem));
     auto used = [&](const std::string& folder) {
         for (const std::string& name : run.folderNames)
             if (lstrcmpiA(name.c_str(), folder.c_str()) == 0) return true;
@@ -218,7 +246,7 @@ std::vector<ArchiveFormat> readBackFormats(const ConverterContext& ctx, ArchiveF
 // recycled only when this holds: the new archive provably carries everything.
 bool verifyOutput(ConverterContext& ctx, RunState& run, const std::string& folderName, const char* outputPath,
                   const std::string& workFolder) {
-    std::string checkFolder = run.tempPath + "~" + folderName + ".chk\\";
+    std::string checkFolder = run.tempAnsi + "~" + folderName + ".chk\\";
     if (checkFolder.size() + 1 > BUILT_PATH_SIZE) return false;
     run.removal.waitFor(checkFolder);
     for (ArchiveFormat format : readBackFormats(ctx, ctx.formats)) {
@@ -233,24 +261,24 @@ bool verifyOutput(ConverterContext& ctx, RunState& run, const std::string& folde
 
 // One message after the run naming the sources that were kept because their
 // new archive could not be confirmed.
-void reportUnverified(const ConverterContext& ctx, const std::vector<std::string>& sources) {
+void reportUnverified(const ConverterContext& ctx, const std::vector<std::wstring>& sources) {
     if (sources.empty()) return;
     const size_t MAX_LINES = 20;
-    std::string lines;
+    std::wstring lines;
     for (size_t i = 0; i < sources.size() && i < MAX_LINES; ++i) {
-        if (i) lines += '\n';
+        if (i) lines += L'\n';
         lines += sources[i];
     }
-    if (sources.size() > MAX_LINES) lines += "\n…";
+    if (sources.size() > MAX_LINES) lines += L"\n…";
     showMessage(ctx.ownerWindow,
-                "次の書庫は変換結果を確認できなかったため、ごみ箱へ移動しませんでした。\n\n" + lines,
+                L"次の書庫は変換結果を確認できなかったため、ごみ箱へ移動しませんでした。\n\n" + lines,
                 MB_OK | MB_ICONINFORMATION);
 }
 
 // The archiver's own text for a failure message: its last two lines, each
 // cut to 100 characters.
 // A DLL may fill the whole buffer without a terminator.
-std::string outputExcerpt(const char* output, size_t size) {
+std::wstring outputExcerpt(const char* output, size_t size) {
     std::wstring text = wideFromAnsi(std::string(output, strnlen(output, size)));
     std::vector<std::wstring> lines;
     size_t start = 0;
@@ -266,14 +294,10 @@ std::string outputExcerpt(const char* output, size_t size) {
     }
     std::wstring excerpt;
     for (size_t i = lines.size() > 2 ? lines.size() - 2 : 0; i < lines.size(); ++i) excerpt += L"\n    " + lines[i];
-    int bytes = WideCharToMultiByte(CP_ACP, 0, excerpt.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    if (bytes <= 1) return std::string();
-    std::string ansi(bytes - 1, '\0');
-    WideCharToMultiByte(CP_ACP, 0, excerpt.c_str(), -1, &ansi[0], bytes, nullptr, nullptr);
-    return ansi;
+    return excerpt;
 }
 
-void recordFailure(const ConverterContext& ctx, RunState& run, const char* source, bool extraction) {
+void recordFailure(const ConverterContext& ctx, RunState& run, const std::wstring& source, bool extraction) {
     run.failures.push_back(
         Failure{source, extraction, ctx.lastArchiverResult, outputExcerpt(ctx.outputBuffer, sizeof ctx.outputBuffer)});
 }
@@ -283,27 +307,26 @@ void recordFailure(const ConverterContext& ctx, RunState& run, const char* sourc
 void reportFailures(const ConverterContext& ctx, const std::vector<Failure>& failures) {
     if (failures.empty()) return;
     const size_t MAX_LINES = 20;
-    std::string lines;
+    std::wstring lines;
     for (size_t i = 0; i < failures.size() && i < MAX_LINES; ++i) {
         const Failure& failure = failures[i];
-        char code[40];
-        snprintf(code, sizeof code, "%s 0x%X", failure.extraction ? "展開" : "圧縮",
+        wchar_t code[40];
+        swprintf(code, sizeof code / sizeof code[0], L"%ls 0x%X", failure.extraction ? L"展開" : L"圧縮",
                  static_cast<unsigned>(failure.result));
-        if (i) lines += '\n';
-        lines += failure.source + "  (" + code + ")" + failure.output;
+        if (i) lines += L'\n';
+        lines += failure.source + L"  (" + code + L")" + failure.output;
     }
-    if (failures.size() > MAX_LINES) lines += "\n…";
+    if (failures.size() > MAX_LINES) lines += L"\n…";
     showMessage(ctx.ownerWindow,
-                "次の書庫は変換できませんでした。(かっこ内は失敗した処理とアーカイバ DLL の戻り値です)\n\n" +
+                L"次の書庫は変換できませんでした。(かっこ内は失敗した処理とアーカイバ DLL の戻り値です)\n\n" +
                     lines,
                 MB_OK | MB_ICONWARNING);
 }
 
 // `dll`, when known, is the archiver DLL that cannot carry the names.
-void refuseUnconvertibleName(const ConverterContext& ctx, const char* source, const char* dll = nullptr) {
-    std::string text =
-        std::string(source) + "\n\nの中にファイル名に変換できない文字を含むファイルがあるため、変換できません。";
-    if (dll) text += std::string("\n\n") + dll + " は、コードページ 932 にない文字を含むファイル名を扱えません。";
+void refuseUnconvertibleName(const ConverterContext& ctx, const std::wstring& source, const char* dll = nullptr) {
+    std::wstring text = source + L"\n\nの中にファイル名に変換できない文字を含むファイルがあるため、変換できません。";
+    if (dll) text += L"\n\n" + wideFromAnsi(dll) + L" は、コードページ 932 にない文字を含むファイル名を扱えません。";
     showMessage(ctx.ownerWindow, text, MB_OK | MB_ICONWARNING);
 }
 
@@ -317,9 +340,11 @@ struct SourceListing {
 // Lists the source with its own DLL and refuses it (false, after a message)
 // when its entries cannot all be created side by side in a Windows folder:
 // extraction would keep one of them and lose the others without a word.
-bool examineSource(ConverterContext& ctx, const char* source, ArchiveFormat format, SourceListing& listing) {
+// `sourceAnsi` is the path the DLL is handed; `source` the one the user sees.
+bool examineSource(ConverterContext& ctx, const std::wstring& source, const char* sourceAnsi, ArchiveFormat format,
+                   SourceListing& listing) {
     std::vector<ListedEntry> entries;
-    if (listArchive(ctx, format, source, entries) != ListingResult::listed) return true;
+    if (listArchive(ctx, format, sourceAnsi, entries) != ListingResult::listed) return true;
     switch (checkListing(entries, listing.files)) {
     case ListingVerdict::clean:
         listing.known = true;
@@ -342,26 +367,43 @@ bool examineSource(ConverterContext& ctx, const char* source, ArchiveFormat form
         return false;
     case ListingVerdict::clashingNames:
         showMessage(ctx.ownerWindow,
-                    std::string(source) +
-                        "\n\nの中に、Windows のフォルダーに同時に置けない名前のファイル (大文字と小文字だけが違う名前や、"
-                        "使えない文字を含む名前) があるため、変換できません。",
+                    source +
+                        L"\n\nの中に、Windows のフォルダーに同時に置けない名前のファイル (大文字と小文字だけが違う名前や、"
+                        L"使えない文字を含む名前) があるため、変換できません。",
                     MB_OK | MB_ICONWARNING);
         return false;
     }
     return false;
 }
 
-void refuseWorkFolder(const ConverterContext& ctx, const char* source) {
-    showMessage(ctx.ownerWindow, std::string(source) + "\n\nの作業フォルダを準備できないため、変換できません。",
+void refuseWorkFolder(const ConverterContext& ctx, const std::wstring& source) {
+    showMessage(ctx.ownerWindow, source + L"\n\nの作業フォルダを準備できないため、変換できません。",
                 MB_OK | MB_ICONWARNING);
+}
+
+// The paths of the new archive: `path` as the user will see it, `ansi` (in
+// `archivePath`) as the archiver DLL writes it. When the real name has no
+// ANSI form the DLL writes a free ASCII name of the converter's own that is
+// moved to the real name once the archive is complete.
+struct NewArchive {
+    AnsiTarget target;
+    char archivePath[BUILT_PATH_SIZE];
+};
+
+// After the self-extracting step the DLL's file is the executable beside the
+// archive: the name to move, and the real name it goes to, follow.
+void followExecutable(NewArchive& output) {
+    if (isExeFile(wideFromAnsi(output.target.ansi)) || !isExeFile(wideFromAnsi(output.archivePath))) return;
+    output.target.ansi = output.archivePath;
+    output.target.path = executablePathOf(output.target.path);
+    if (!output.target.standIn.empty()) output.target.standIn = executablePathOf(output.target.standIn);
 }
 
 // Packs the extracted work folder and records the outcome. The work folder is
 // checked first: a name without an ANSI form or a path that does not fit
 // would silently be missing from the new archive, so the archive is refused.
-void packWorkFolder(ConverterContext& ctx, RunState& run, const char* source, const std::string& folderName,
-                    const SourceListing& listing, const std::string& workFolder, char* outputPath,
-                    size_t outputPathSize) {
+void packWorkFolder(ConverterContext& ctx, RunState& run, const std::wstring& source, const std::string& folderName,
+                    const SourceListing& listing, const std::string& workFolder, NewArchive& output) {
     WorkScan scan;
     if (!scanWorkFolder(workFolder.c_str(), scan) && scan.hasLinks) {
         refuseWorkFolder(ctx, source);
@@ -394,30 +436,44 @@ void packWorkFolder(ConverterContext& ctx, RunState& run, const char* source, co
     bool listRefused = false;
     ctx.lastArchiverResult = 0;
     ctx.outputBuffer[0] = 0;
-    if (!packFolder(ctx, outputPath, outputPathSize, workFolder.c_str(), ctx.formats, scan.hasLinks,
+    char* outputPath = output.archivePath;
+    if (!packFolder(ctx, outputPath, sizeof output.archivePath, workFolder.c_str(), ctx.formats, scan.hasLinks,
                     &listRefused, &scan) ||
         !isFile(outputPath)) {
         if (listRefused) refuseWorkFolder(ctx, source);
         else recordFailure(ctx, run, source, false);
         return;
     }
-    MessageBeep(MB_ICONASTERISK);
-    if (ctx.sameTime) copyLastWriteTime(source, outputPath);
-    if (!ctx.fAfterDel) return;
+    followExecutable(output);
     // What is behind a link is not in the new archive: never recycle then.
     // Nor when the extraction did not produce every file the source listed
     // (the read-back tree is compared with the work folder, so the work
-    // folder's scan stands for it).
-    if (!scan.hasLinks && listing.known && treeHoldsListing(listing.files, scan) &&
-        verifyOutput(ctx, run, folderName, outputPath, workFolder)) {
+    // folder's scan stands for it). The archive is read back before it moves
+    // to its real name, under the name its DLL wrote.
+    bool verified = ctx.fAfterDel && !scan.hasLinks && listing.known && treeHoldsListing(listing.files, scan) &&
+                    verifyOutput(ctx, run, folderName, outputPath, workFolder);
+    if (!commitAnsiTarget(output.target)) {
+        recordFailure(ctx, run, source, false);
+        return;
+    }
+    MessageBeep(MB_ICONASTERISK);
+    if (ctx.sameTime) copyLastWriteTime(source, output.target.path);
+    if (!ctx.fAfterDel) return;
+    if (verified) {
         run.deleteList += source;
-        run.deleteList += '\0';
+        run.deleteList += L'\0';
     } else {
         run.unverified.push_back(source);
     }
 }
 
-Next convertOne(ConverterContext& ctx, RunState& run, const char* source) {
+void refuseUnreachableSource(const ConverterContext& ctx, const std::wstring& source) {
+    showMessage(ctx.ownerWindow,
+                source + L"\n\nをアーカイバ DLL に渡せる名前で用意できないため、変換できません。",
+                MB_OK | MB_ICONWARNING);
+}
+
+Next convertOne(ConverterContext& ctx, RunState& run, const std::wstring& source) {
     // The archiver DLLs and their load errors take the owner from the context
     // too: a window that has closed is no longer handed to them.
     ctx.ownerWindow = liveOwner(ctx.ownerWindow);
@@ -425,12 +481,11 @@ Next convertOne(ConverterContext& ctx, RunState& run, const char* source) {
 
     ArchiveFormat sourceFormat = identifyFormat(source);
     if (sourceFormat == FORMAT_UNKNOWN) {
-        showMessage(ctx.ownerWindow,
-                    std::string(source) + "\n\nは書庫と認識できないか、または未対応の形式です。",
+        showMessage(ctx.ownerWindow, source + L"\n\nは書庫と認識できないか、または未対応の形式です。",
                     MB_OK | MB_ICONWARNING);
         return Next::nextEntry;
     }
-    if (strlen(source) >= SUPPLIED_PATH_SIZE) {
+    if (ansiByteLength(source) >= SUPPLIED_PATH_SIZE) {
         refuseLongPath(ctx, source);
         return Next::nextEntry;
     }
@@ -448,19 +503,22 @@ Next convertOne(ConverterContext& ctx, RunState& run, const char* source) {
         run.firstArchive = false;
     }
 
-    std::string stem = stemOf(source);
+    if (run.tempPath.empty()) {
+        refuseWorkFolder(ctx, source);
+        return Next::nextEntry;
+    }
+    std::wstring stem = stemOf(source);
     std::string folderName = folderNameFor(run, stem);
-    std::string workFolder = run.tempPath + "~" + folderName + "\\";
-    char outputPath[BUILT_PATH_SIZE];
-    if (run.tempPath.empty() || stem.size() + 1 > BUILT_PATH_SIZE ||
-        workFolder.size() + 1 > BUILT_PATH_SIZE ||
-        !makeOutputName(ctx, stem.c_str(), ctx.formats, ctx.sfxMode != 0, outputPath, sizeof outputPath)) {
+    std::string workFolder = run.tempAnsi + "~" + folderName + "\\";
+    std::wstring outputName;
+    if (ansiByteLength(stem) + 1 > BUILT_PATH_SIZE || workFolder.size() + 1 > BUILT_PATH_SIZE ||
+        !makeOutputName(ctx, stem, ctx.formats, ctx.sfxMode != 0, outputName, BUILT_PATH_SIZE)) {
         refuseLongPath(ctx, source);
         return Next::nextEntry;
     }
 
-    if (ctx.askSameConvert == 0 && isSameFormatConversion(sourceFormat, ctx.formats, source, outputPath)) {
-        int answer = showMessage(ctx.ownerWindow, "同形式書庫の変換を指定しました。\n\n実行しますか？",
+    if (ctx.askSameConvert == 0 && isSameFormatConversion(sourceFormat, ctx.formats, source, outputName)) {
+        int answer = showMessage(ctx.ownerWindow, L"同形式書庫の変換を指定しました。\n\n実行しますか？",
                                  MB_YESNOCANCEL | MB_ICONWARNING);
         if (answer == IDCANCEL) return Next::stopRun;
         if (answer != IDYES) return Next::nextEntry;
@@ -481,8 +539,24 @@ Next convertOne(ConverterContext& ctx, RunState& run, const char* source) {
     if (!loadArchiver(ctx, ctx.formats, true)) return Next::stopRun;
     if (!loadArchiver(ctx, sourceFormat, true)) return Next::nextEntry;
 
+    // The archiver DLLs take ANSI paths: a source, or a new archive, whose
+    // path has no ANSI form is handed over in a form of its own (its short
+    // name, else a link or copy in the temporary folder; a new archive is
+    // written under an ASCII name and moved to its real name).
+    AnsiSource sourceForm;
+    if (!prepareAnsiSource(source, run.tempPath, sourceForm)) {
+        refuseUnreachableSource(ctx, source);
+        return Next::nextEntry;
+    }
+    NewArchive output;
+    if (sourceForm.ansi.size() >= SUPPLIED_PATH_SIZE || !prepareAnsiTarget(outputName, run.tempPath, output.target) ||
+        !copyBounded(output.archivePath, sizeof output.archivePath, output.target.ansi.c_str())) {
+        refuseLongPath(ctx, source);
+        return Next::nextEntry;
+    }
+
     SourceListing listing;
-    if (!examineSource(ctx, source, sourceFormat, listing)) return Next::nextEntry;
+    if (!examineSource(ctx, source, sourceForm.ansi.c_str(), sourceFormat, listing)) return Next::nextEntry;
 
     // A work folder left by a run that ended abnormally would make the
     // extraction fail (7-zip32.dll creates the folder itself) or mix in
@@ -498,10 +572,10 @@ Next convertOne(ConverterContext& ctx, RunState& run, const char* source) {
     ctx.outputBuffer[0] = 0;
     // An extraction that reports success without leaving its folder failed.
     DWORD extracted = INVALID_FILE_ATTRIBUTES;
-    if (extractArchive(ctx, source, workFolder.c_str(), sourceFormat))
+    if (extractArchive(ctx, sourceForm.ansi.c_str(), workFolder.c_str(), sourceFormat))
         extracted = GetFileAttributesA(workFolder.c_str());
     if (extracted != INVALID_FILE_ATTRIBUTES && (extracted & FILE_ATTRIBUTE_DIRECTORY))
-        packWorkFolder(ctx, run, source, folderName, listing, workFolder, outputPath, sizeof outputPath);
+        packWorkFolder(ctx, run, source, folderName, listing, workFolder, output);
     else
         recordFailure(ctx, run, source, true);
     std::vector<std::string> finished{workFolder};
@@ -511,13 +585,19 @@ Next convertOne(ConverterContext& ctx, RunState& run, const char* source) {
     return Next::nextEntry;
 }
 
-std::string temporaryFolder() {
-    char buffer[BUILT_PATH_SIZE];
-    DWORD length = GetTempPathA(sizeof buffer, buffer);
-    if (length == 0 || length >= sizeof buffer) return std::string();
-    std::string folder(buffer, length);
-    addTrailingBackslash(folder);
-    return folder;
+// The temporary folder, and the ANSI form the archiver DLLs are handed (the
+// folder itself, else its short form). Both empty when it has neither.
+void findTemporaryFolder(RunState& run) {
+    std::vector<wchar_t> buffer(MAX_PATH + 1);
+    DWORD length = GetTempPathW(static_cast<DWORD>(buffer.size()), buffer.data());
+    if (length == 0 || length >= buffer.size()) return;
+    std::wstring folder(buffer.data(), length);
+    if (folder.back() != L'\\') folder += L'\\';
+    std::string ansi;
+    if (!ansiPathOf(folder, ansi) || ansi.size() + 1 > BUILT_PATH_SIZE) return;
+    addTrailingBackslash(ansi);
+    run.tempPath = folder;
+    run.tempAnsi = ansi;
 }
 
 }  // namespace
@@ -527,17 +607,17 @@ void prepareDropContext(ConverterContext& ctx) {
     ctx.aceDialogs = &converterAceDialogs;
 }
 
-bool convertAll(ConverterContext& ctx, const char* inputList) {
+bool convertAll(ConverterContext& ctx, const wchar_t* inputList) {
     loadSettings(ctx);
     RunState run;
-    run.tempPath = temporaryFolder();
-    for (const char* entry = inputList; *entry; entry += strlen(entry) + 1) {
+    findTemporaryFolder(run);
+    for (const wchar_t* entry = inputList; *entry; entry += wcslen(entry) + 1) {
         if (convertOne(ctx, run, entry) == Next::stopRun) break;
     }
     run.removal.wait();
     if (!run.deleteList.empty()) {
-        run.deleteList += '\0';
-        moveToRecycleBin(run.deleteList.data(), run.deleteList.size());
+        run.deleteList += L'\0';
+        moveToRecycleBin(run.deleteList.data());
     }
     reportFailures(ctx, run.failures);
     reportUnverified(ctx, run.unverified);
@@ -546,26 +626,10 @@ bool convertAll(ConverterContext& ctx, const char* inputList) {
 
 bool removeTree(const char* folder) { return removeWorkTree(folder); }
 
-bool moveToRecycleBin(const char* list, size_t byteCount) {
-    if (!isNtPlatform()) {
-        SHFILEOPSTRUCTA operation = {};
-        operation.wFunc = FO_DELETE;
-        operation.pFrom = list;
-        operation.fFlags = FOF_ALLOWUNDO | FOF_SILENT;
-        return SHFileOperationA(&operation) == 0;
-    }
-    typedef int(WINAPI * FileOperationW)(LPSHFILEOPSTRUCTW);
-    HMODULE shell32 = GetModuleHandleA("shell32.dll");
-    FileOperationW fileOperationW =
-        shell32 ? reinterpret_cast<FileOperationW>(GetProcAddress(shell32, "SHFileOperationW")) : nullptr;
-    if (!fileOperationW) return false;
-    int wideLength = MultiByteToWideChar(CP_ACP, 0, list, static_cast<int>(byteCount), nullptr, 0);
-    if (wideLength <= 0) return false;
-    std::vector<wchar_t> wide(wideLength + 1, L'\0');
-    MultiByteToWideChar(CP_ACP, 0, list, static_cast<int>(byteCount), wide.data(), wideLength);
+bool moveToRecycleBin(const wchar_t* list) {
     SHFILEOPSTRUCTW operation = {};
     operation.wFunc = FO_DELETE;
-    operation.pFrom = wide.data();
+    operation.pFrom = list;
     operation.fFlags = FOF_ALLOWUNDO | FOF_SILENT;
-    return fileOperationW(&operation) == 0;
+    return SHFileOperationW(&operation) == 0;
 }

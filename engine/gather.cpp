@@ -3,6 +3,7 @@
 #include "base/handles.h"
 #include "engine/identify.h"
 #include "base/paths.h"
+#include "base/wide_text.h"
 #include "ui/dialogs.h"
 
 #include <cstring>
@@ -12,40 +13,9 @@ namespace {
 const size_t PATH_BUFFER = 260;   // ANSI paths are used with 260-byte buffers
 const SIZE_T LIST_HEAP_INITIAL = 0x8000;
 
-// Message templates; "%s" is the item's name.
-const char NOT_ANSI_TEMPLATE[] =
-    "%s\n\nはファイル名に変換できない文字が含まれているため、処理できません。";
-const char TOO_LONG_TEMPLATE[] = "%s\n\nはパスが長すぎるため、処理できません。";
-
-std::wstring wideFromCodePage(UINT codePage, const std::string& text) {
-    int len = MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(len > 0 ? len : 0, L'\0');
-    if (len > 0) MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), &wide[0], len);
-    return wide;
-}
-
-// Exact ANSI form of a UTF-16 name; false when any character has none (no
-// best-fit substitutes: "é" must not quietly become "e" and name another file).
-bool ansiFromWide(const std::wstring& wide, std::string& ansi) {
-    ansi.clear();
-    if (wide.empty()) return true;
-    BOOL usedDefault = FALSE;
-    int wlen = static_cast<int>(wide.size());
-    int len = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), wlen, nullptr, 0, nullptr,
-                                  &usedDefault);
-    if (len <= 0 || usedDefault) return false;
-    ansi.resize(len);
-    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), wlen, &ansi[0], len, nullptr,
-                        &usedDefault);
-    return !usedDefault && wideFromCodePage(CP_ACP, ansi) == wide;
-}
-
 // One warning per refused item, showing its real (UTF-16) name.
-void refuseName(HWND owner, const std::wstring& name, NameProblem problem) {
-    // The templates are code page 932 text, whatever the system's code page.
-    std::wstring text = wideFromCodePage(932, problem == NameProblem::notAnsi ? NOT_ANSI_TEMPLATE
-                                                                              : TOO_LONG_TEMPLATE);
-    text.replace(text.find(L"%s"), 2, name);
+void refuseName(HWND owner, const std::wstring& name) {
+    std::wstring text = name + L"\n\nはパスが長すぎるため、処理できません。";
     MessageBoxW(owner, text.c_str(), MESSAGE_CAPTION_W, MB_OK | MB_ICONWARNING);
 }
 
@@ -87,41 +57,34 @@ bool isZipBasedDocument(const std::wstring& name) {
     return false;
 }
 
-bool endsInDot(const char* path) {
-    size_t len = strlen(path);
-    return len > 0 && path[len - 1] == '.' && !isTrailByte(path, len - 1);
-}
+bool endsInDot(const std::wstring& path) { return !path.empty() && path.back() == L'.'; }
+
+bool fitsPathBuffer(const std::wstring& path) { return ansiByteLength(path) < PATH_BUFFER; }
 
 }  // namespace
 
 DroppedItem makeDroppedItem(const std::wstring& name) {
     DroppedItem item;
     item.name = name;
-    std::string ansi;
-    if (!ansiFromWide(name, ansi)) {
-        item.problem = NameProblem::notAnsi;
-    } else if (ansi.size() >= PATH_BUFFER) {
-        item.problem = NameProblem::tooLong;
-    } else {
-        item.path = ansi;
-    }
+    if (fitsPathBuffer(name)) item.path = name;
+    else item.problem = NameProblem::tooLong;
     return item;
 }
 
-bool appendInput(ConverterContext& ctx, InputList& list, const char* path) {
-    size_t len = strlen(path) + 1;
-    size_t needed = list.used + len + INPUT_LIST_SPARE;
+bool appendInput(ConverterContext& ctx, InputList& list, const std::wstring& path) {
+    size_t length = path.size() + 1;
+    size_t needed = list.used + length + INPUT_LIST_SPARE;
     if (needed > list.capacity) {
-        // Grow before writing so the spare zero bytes are there at every moment.
+        // Grow before writing so the spare zero characters are there at every moment.
         size_t capacity = list.capacity * 2;
         if (capacity < needed) capacity = needed;
-        void* grown = HeapReAlloc(ctx.listHeap, HEAP_ZERO_MEMORY, list.block, capacity);
+        void* grown = HeapReAlloc(ctx.listHeap, HEAP_ZERO_MEMORY, list.block, capacity * sizeof(wchar_t));
         if (grown == nullptr) return false;
-        list.block = static_cast<char*>(grown);
+        list.block = static_cast<wchar_t*>(grown);
         list.capacity = capacity;
     }
-    memcpy(list.block + list.used, path, len);
-    list.used += len;
+    memcpy(list.block + list.used, path.c_str(), length * sizeof(wchar_t));
+    list.used += length;
     return true;
 }
 
@@ -131,7 +94,7 @@ bool archiversAvailable(const ConverterContext& ctx) {
     return false;
 }
 
-const char* gatherInputs(ConverterContext& ctx, const std::vector<DroppedItem>& items) {
+const wchar_t* gatherInputs(ConverterContext& ctx, const std::vector<DroppedItem>& items) {
     if (!archiversAvailable(ctx)) return nullptr;
     if (items.empty()) return nullptr;
 
@@ -139,18 +102,18 @@ const char* gatherInputs(ConverterContext& ctx, const std::vector<DroppedItem>& 
     list.owner = GetForegroundWindow();
     if (ctx.listHeap == nullptr) ctx.listHeap = HeapCreate(0, LIST_HEAP_INITIAL, 0);
     if (ctx.listHeap == nullptr) return nullptr;
-    list.block = static_cast<char*>(HeapAlloc(ctx.listHeap, HEAP_ZERO_MEMORY, INPUT_LIST_SPARE));
+    list.block = static_cast<wchar_t*>(HeapAlloc(ctx.listHeap, HEAP_ZERO_MEMORY, INPUT_LIST_SPARE * sizeof(wchar_t)));
     if (list.block == nullptr) return nullptr;
     list.capacity = INPUT_LIST_SPARE;
 
     for (const DroppedItem& item : items) {
         if (item.name.empty()) continue;
         if (item.problem != NameProblem::none) {
-            refuseName(list.owner, item.name, item.problem);
+            refuseName(list.owner, item.name);
             continue;
         }
-        const char* path = item.path.c_str();
-        DWORD attributes = GetFileAttributesA(path);
+        const std::wstring& path = item.path;
+        DWORD attributes = GetFileAttributesW(path.c_str());
         bool ok = true;
         if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
             if (ctx.folderSearch == 0) ctx.folderSearch = static_cast<int32_t>(askFolderSearch(list.owner));
@@ -168,14 +131,12 @@ const char* gatherInputs(ConverterContext& ctx, const std::vector<DroppedItem>& 
     return list.block;
 }
 
-bool searchFolder(ConverterContext& ctx, InputList& list, const char* folder, bool recursive) {
+bool searchFolder(ConverterContext& ctx, InputList& list, const std::wstring& folder, bool recursive) {
     if (endsInDot(folder)) return true;
-    std::string base = folder;
-    addTrailingBackslash(base);
-    // Listed with the wide API so that every name is seen as it really is;
-    // names without an exact ANSI form are refused instead of mangled.
+    std::wstring base = folder;
+    if (!base.empty() && base.back() != L'\\') base.push_back(L'\\');
     WIN32_FIND_DATAW entry;
-    FindHandle search(FindFirstFileW((wideFromCodePage(CP_ACP, base) + L"*.*").c_str(), &entry));
+    FindHandle search(FindFirstFileW((base + L"*.*").c_str(), &entry));
     if (!search) return true;
     do {
         const std::wstring name = entry.cFileName;
@@ -183,23 +144,16 @@ bool searchFolder(ConverterContext& ctx, InputList& list, const char* folder, bo
         if (isFolder && (!recursive || name == L"." || name == L"..")) continue;
         if (!isFolder && isZipBasedDocument(name)) continue;
 
-        std::string ansiName;
-        NameProblem problem = NameProblem::none;
-        if (!ansiFromWide(name, ansiName)) {
-            problem = NameProblem::notAnsi;
-        } else if (base.size() + ansiName.size() + (isFolder ? 1 : 0) >= PATH_BUFFER) {
-            problem = NameProblem::tooLong;   // a folder also needs room for its backslash
-        }
-        if (problem != NameProblem::none) {
-            if (isFolder || looksLikeArchive(name)) refuseName(list.owner, wideFromCodePage(CP_ACP, base) + name, problem);
+        std::wstring path = base + name;
+        // A folder also needs room for its backslash.
+        if (!fitsPathBuffer(isFolder ? path + L"\\" : path)) {
+            if (isFolder || looksLikeArchive(name)) refuseName(list.owner, path);
             continue;
         }
-
-        std::string path = base + ansiName;
         if (isFolder) {
-            if (!searchFolder(ctx, list, path.c_str(), true)) return false;
-        } else if (identifyFormat(path.c_str()) != FORMAT_UNKNOWN) {
-            if (!appendInput(ctx, list, path.c_str())) return false;
+            if (!searchFolder(ctx, list, path, true)) return false;
+        } else if (identifyFormat(path) != FORMAT_UNKNOWN) {
+            if (!appendInput(ctx, list, path)) return false;
         }
     } while (FindNextFileW(search.get(), &entry));
     return true;

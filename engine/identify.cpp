@@ -1,8 +1,10 @@
 #include "engine/identify.h"
 
 #include "archivers/versions.h"
+#include "base/ansi_path.h"
 #include "base/handles.h"
 #include "base/paths.h"
+#include "base/wide_text.h"
 
 #include <cstring>
 #include <string>
@@ -58,8 +60,8 @@ bool readSome(HANDLE file, unsigned char* buffer, size_t size, size_t& count) {
 
 // Reads the header and at most three blocks after it; the file stays open
 // only for the duration of this call.
-ArchiveFormat scanFile(const char* path) {
-    FileHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+ArchiveFormat scanFile(const std::wstring& path) {
+    FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file) return FORMAT_UNKNOWN;
     LARGE_INTEGER size;
@@ -100,23 +102,35 @@ ArchiveFormat formatByExtension(const char* extension) {
     return FORMAT_UNKNOWN;
 }
 
-ArchiveFormat identifyFormat(const char* path) {
-    size_t dot = findLastDot(path);
+ArchiveFormat identifyFormat(const std::wstring& path) {
+    // The extension is that of the file name, from its last dot; extensions
+    // of the table are ASCII, so one with other characters matches none.
+    size_t name = path.find_last_of(L'\\');
+    name = name == std::wstring::npos ? 0 : name + 1;
+    size_t dot = path.find_last_of(L'.');
     bool isExe = false;
-    if (dot != NO_POSITION) {
-        const char* extension = path + dot;
-        ArchiveFormat byName = formatByExtension(extension);
-        if (byName != FORMAT_UNKNOWN) return byName;
-        isExe = equalsIgnoringCase(extension, ".exe");
+    if (dot != std::wstring::npos && dot >= name) {
+        std::string extension;
+        for (size_t i = dot; i < path.size() && path[i] < 0x80; ++i) extension.push_back(static_cast<char>(path[i]));
+        if (extension.size() == path.size() - dot) {
+            ArchiveFormat byName = formatByExtension(extension.c_str());
+            if (byName != FORMAT_UNKNOWN) return byName;
+            isExe = equalsIgnoringCase(extension.c_str(), ".exe");
+        }
     }
     // DLLs, drivers and the like carry a version resource with another file
     // type; they are never read. Executables are scanned for an archive inside.
+    // The version API takes ANSI names: a file without an ANSI path has its
+    // version resource unread and is scanned.
     if (!isExe) {
-        DWORD type = getFileType(path);
+        std::string ansi;
+        DWORD type = ansiPathOf(path, ansi) ? getFileType(ansi.c_str()) : 0;
         if (type != 0 && type != VFT_APP) return FORMAT_UNKNOWN;
     }
     return scanFile(path);
 }
+
+ArchiveFormat identifyFormat(const char* path) { return identifyFormat(wideFromAnsi(path)); }
 
 ArchiveFormat matchSignature(const unsigned char* b) {
     if (b[2] == '-' && b[3] == 'l') {   // LZH method id "-lh?-" / "-lz?-"
@@ -159,37 +173,36 @@ const char* targetExtension(ArchiveFormat target) {
 namespace {
 
 // A file search restricted to the destination folder itself.
-bool existsInFolder(const std::string& folder, const std::string& name) {
-    WIN32_FIND_DATAA found;
-    FindHandle search(FindFirstFileA((folder + name).c_str(), &found));
+bool existsInFolder(const std::wstring& folder, const std::wstring& name) {
+    WIN32_FIND_DATAW found;
+    FindHandle search(FindFirstFileW((folder + name).c_str(), &found));
     return search.valid();
 }
 
 }  // namespace
 
-bool makeOutputName(const ConverterContext& ctx, const char* stem, ArchiveFormat target, bool sfx,
-                    char* output, size_t outputSize) {
-    const char* extension = targetExtension(target);
-    if (extension == nullptr) extension = "";
-    const std::string folder = ctx.destFolder;
-    const std::string base = stem;
+bool makeOutputName(const ConverterContext& ctx, const std::wstring& stem, ArchiveFormat target, bool sfx,
+                    std::wstring& output, size_t outputSize) {
+    const char* extensionText = targetExtension(target);
+    const std::wstring extension = wideFromAnsi(extensionText ? extensionText : "");
+    const std::wstring folder = ctx.destFolder;
 
-    std::string candidate = base + extension;
-    std::string exeCandidate = sfx ? base + ".exe" : std::string();
+    std::wstring candidate = stem + extension;
+    std::wstring exeCandidate = sfx ? stem + L".exe" : std::wstring();
     // Both names must be usable as paths: the self-extracting step later
     // writes the ".exe" beside the archive.
     auto fits = [&]() {
-        return folder.size() + candidate.size() < outputSize &&
-               folder.size() + exeCandidate.size() < outputSize;
+        return ansiByteLength(folder + candidate) < outputSize && ansiByteLength(folder + exeCandidate) < outputSize;
     };
     for (int n = 1;; ++n) {
         if (!fits()) return false;
         bool taken = existsInFolder(folder, candidate) ||
                      (!exeCandidate.empty() && existsInFolder(folder, exeCandidate));
         if (!taken) break;
-        std::string counter = " (" + std::to_string(n) + ")";
-        candidate = base + counter + extension;
-        if (!exeCandidate.empty()) exeCandidate = base + counter + ".exe";
+        std::wstring counter = L" (" + std::to_wstring(n) + L")";
+        candidate = stem + counter + extension;
+        if (!exeCandidate.empty()) exeCandidate = stem + counter + L".exe";
     }
-    return copyBounded(output, outputSize, (folder + candidate).c_str());
+    output = folder + candidate;
+    return true;
 }

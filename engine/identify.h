@@ -2,10 +2,12 @@
 // Recognising archive formats by extension and signature; naming outputs.
 #include "base/converter_context.h"
 #include <cstddef>
+#include <string>
 
-// Format of the file at `path` (full ANSI path), or FORMAT_UNKNOWN. May read
-// the file; never writes, never shows anything.
-ArchiveFormat identifyFormat(const char* path);
+// Format of the file at `path` (full path), or FORMAT_UNKNOWN. May read the
+// file; never writes, never shows anything.
+ArchiveFormat identifyFormat(const std::wstring& path);
+ArchiveFormat identifyFormat(const char* path);   // an ANSI path
 
 // Format named by an extension of the source table (".lzh", ".gz", ...;
 // with its dot, case ignored), or FORMAT_UNKNOWN.
@@ -19,6 +21,7 @@ const char* targetExtension(ArchiveFormat target);
 
 // Full output path in ctx.destFolder for `stem` and `target`, with the " (n)"
 // counter for names already taken (also by the self-extracting executable
-// when `sfx`). False when the result does not fit `outputSize` bytes.
-bool makeOutputName(const ConverterContext& ctx, const char* stem, ArchiveFormat target, bool sfx,
-                    char* output, size_t outputSize);
+// when `sfx`). False when the path, as ANSI text, does not fit `outputSize`
+// bytes with its terminator.
+bool makeOutputName(const ConverterContext& ctx, const std::wstring& stem, ArchiveFormat target, bool sfx,
+                    std::wstring& output, size_t outputSize = 256);

@@ -39,7 +39,7 @@ bool readDroppedItems(IDataObject* data, std::vector<DroppedItem>& items) {
     return true;
 }
 
-const char* gatherDroppedInputs(ConverterContext& ctx, IDataObject* data) {
+const wchar_t* gatherDroppedInputs(ConverterContext& ctx, IDataObject* data) {
     if (!archiversAvailable(ctx)) return nullptr;
     std::vector<DroppedItem> items;
     if (!readDroppedItems(data, items)) return nullptr;

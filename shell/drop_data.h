@@ -15,4 +15,4 @@ bool readDroppedItems(IDataObject* data, std::vector<DroppedItem>& items);
 // Input gathering for a drop: refuses to start without any archiver DLL, reads
 // the dropped items and builds the input list (see gatherInputs). Returns the
 // list, or null when nothing is to be converted.
-const char* gatherDroppedInputs(ConverterContext& ctx, IDataObject* data);
+const wchar_t* gatherDroppedInputs(ConverterContext& ctx, IDataObject* data);

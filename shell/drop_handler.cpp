@@ -91,7 +91,7 @@ void refuseBusy() {
 void convertDrop(IDataObject* dataObject) {
     ConverterContext ctx;
     prepareDropContext(ctx);
-    const char* inputs = gatherDroppedInputs(ctx, dataObject);
+    const wchar_t* inputs = gatherDroppedInputs(ctx, dataObject);
     if (inputs) convertAll(ctx, inputs);
 }
 

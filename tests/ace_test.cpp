@@ -336,7 +336,7 @@ TEST_F(AceTest, DriverConvertsAnAceArchiveIntoLzh) {
     });
     {
         DropContext ctx;
-        std::string inputs = archive + std::string(1, '\0');
+        std::wstring inputs = toWide(fromAnsi(archive)) + L'\0';
         EXPECT_TRUE(convertAll(ctx, inputs.c_str()));
     }
     ASSERT_TRUE(driver.finish());

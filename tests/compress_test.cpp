@@ -288,7 +288,7 @@ TEST(Compress, FailedCompressionLeavesNoPartialArchive) {
         DropContext ctx;
         defaults(ctx);
         ctx.sfxMode = c.sfxMode;
-        snprintf(ctx.destFolder, sizeof ctx.destFolder, "%s", dest.path().c_str());
+        setFolderField(ctx.destFolder, dest.path());
         ASSERT_NE(loadArchiver(ctx, c.format, false), nullptr);
         std::vector<char> path(archive.begin(), archive.end());
         path.resize(MAX_PATH, '\0');

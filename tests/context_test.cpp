@@ -121,8 +121,8 @@ TEST(ConverterContext, ConstructorValues) {
     EXPECT_EQ(ctx.notConvSfx, 0);
     EXPECT_EQ(ctx.aceAvailable, -1);
     EXPECT_EQ(ctx.folderSearch, 0);
-    EXPECT_STREQ(ctx.destFolder, "");
-    EXPECT_STREQ(ctx.sourceFolder, "");
+    EXPECT_STREQ(ctx.destFolder, L"");
+    EXPECT_STREQ(ctx.sourceFolder, L"");
     EXPECT_EQ(ctx.ownerWindow, nullptr);
     EXPECT_EQ(ctx.listHeap, nullptr);
     EXPECT_TRUE(noModuleLoaded(ctx));

@@ -81,7 +81,7 @@ protected:
     }
     void prepare(uint32_t formats, const std::string& sourceUtf8 = "C:\\source") {
         prepareContext(ctx, formats);
-        copyBounded(ctx.sourceFolder, sizeof ctx.sourceFolder, toAnsi(sourceUtf8).c_str());
+        setFolderField(ctx.sourceFolder, toAnsi(sourceUtf8));
     }
     // Shows the dialog while `script` plays the user.
     INT_PTR run(const std::function<void(DialogDriver&, SeenWindow&)>& script) {
@@ -170,7 +170,7 @@ TEST_F(ConversionDialog, OnlyLzhInstalled) {
     EXPECT_FALSE(shown.control(1049)->enabled);
     EXPECT_EQ(ctx.formats, FMT_LZH);
     EXPECT_EQ(ctx.sfxMode, 1);
-    EXPECT_EQ(std::string(ctx.destFolder), work);   // already ended in a backslash
+    EXPECT_EQ(ansiOfWide(ctx.destFolder), work);   // already ended in a backslash
     EXPECT_EQ(stored("ConvertType"), 1);
     EXPECT_EQ(stored("Sort"), 1);
     EXPECT_EQ(stored("fUse7ZipLib"), 0);
@@ -196,7 +196,7 @@ TEST_F(ConversionDialog, ZipThroughSevenZipIsNotSorted) {
     });
     EXPECT_EQ(result, 0);
     EXPECT_EQ(ctx.formats, FMT_ZIP);
-    EXPECT_EQ(std::string(ctx.destFolder), dest + "\\");
+    EXPECT_EQ(ansiOfWide(ctx.destFolder), dest + "\\");
     EXPECT_EQ(ctx.sort, 0);
     EXPECT_EQ(ctx.fUse7ZipLib, 3u);
     EXPECT_EQ(ctx.fAfterDel, 1);
@@ -332,7 +332,7 @@ TEST_F(ConversionDialog, SearchedFoldersDisableTheSourceFolderOption) {
     prepareContext(ctx, FMT_LZH, false);
     ctx.folderSearch = 2;
     loadSettings(ctx);
-    copyBounded(ctx.sourceFolder, sizeof ctx.sourceFolder, work.substr(0, work.size() - 1).c_str());
+    setFolderField(ctx.sourceFolder, work.substr(0, work.size() - 1));
     SeenWindow shown;
     INT_PTR result = run([&](DialogDriver& d, SeenWindow& w) {
         shown = w;
@@ -465,7 +465,7 @@ TEST_F(ConversionDialog, MissingLevelsAreCreatedOneQuestionEach) {
     EXPECT_TRUE(exists(work + toAnsi("表")));
     EXPECT_TRUE(exists(work + toAnsi("表") + "\\b"));
     EXPECT_TRUE(exists(target));
-    EXPECT_EQ(std::string(ctx.destFolder), target + "\\");
+    EXPECT_EQ(ansiOfWide(ctx.destFolder), target + "\\");
 }
 
 TEST_F(ConversionDialog, AnsweringNoCreatesNothing) {
@@ -659,12 +659,12 @@ TEST_F(ConversionDialog, DestinationOutsideTheCodePageIsRefused) {
         });
         EXPECT_EQ(result, c.accepted ? 0 : -1);
         if (c.accepted) {
-            EXPECT_EQ(std::string(ctx.destFolder), toAnsi(fromWide(target)) + "\\");
+            EXPECT_EQ(ansiOfWide(ctx.destFolder), toAnsi(fromWide(target)) + "\\");
         } else {
             EXPECT_EQ(refusal.text(), "変換先のフォルダ名に使用できない文字が含まれています。");
             EXPECT_TRUE(refusal.hasIcon());
             EXPECT_TRUE(stillOpen);
-            EXPECT_STREQ(ctx.destFolder, "");
+            EXPECT_STREQ(ctx.destFolder, L"");
         }
         RemoveDirectoryW(target.c_str());
     }

@@ -120,7 +120,7 @@ TEST(Driver, MessageOwnerThatHasClosedIsNotUsed) {
     ScratchFolder scratch("own");
     std::string text = scratch / "note.txt";
     writeBytes(text, "just text");
-    std::string inputs = text + std::string(2, '\0');
+    std::wstring inputs = toWide(fromAnsi(text)) + std::wstring(2, L'\0');
     HWND gone = CreateWindowA("STATIC", "gone", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(gone, nullptr);
     DestroyWindow(gone);

@@ -47,7 +47,7 @@ Converted convert(StandinFolder& dlls, const ScratchFolder& dest, ArchiveFormat 
         ctx.bgaLevel = 5;
         ctx.sevenZipOptions = 1 | 0x30000;
         ctx.sfxMode = sfxMode;
-        snprintf(ctx.destFolder, sizeof ctx.destFolder, "%s", dest.path().c_str());
+        setFolderField(ctx.destFolder, dest.path());
         EXPECT_NE(loadArchiver(ctx, format, false), nullptr);
         std::vector<char> path(archive.begin(), archive.end());
         path.resize(MAX_PATH, '\0');

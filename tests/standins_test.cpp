@@ -233,7 +233,7 @@ TEST(Standins, UnderstandTheConvertersCommandLines) {
         SCOPED_TRACE(target);
         ScratchFolder work("w"), out("o");
         makeTree(work.path(), tree);
-        snprintf(ctx.destFolder, sizeof ctx.destFolder, "%s", out.path().c_str());
+        setFolderField(ctx.destFolder, out.path());
         char archive[MAX_PATH];
         snprintf(archive, sizeof archive, "%sout.arc", out.path().c_str());
         ASSERT_NE(loadArchiver(ctx, target, false), nullptr);

@@ -120,7 +120,7 @@ void initDialog(HWND dialog) {
         SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.c_str()));
 
     if (ctx.fCurrent != 0 || history.empty()) {
-        SetWindowTextA(combo, ctx.sourceFolder);
+        SetWindowTextW(combo, ctx.sourceFolder);
         if (ctx.fCurrent == -1) {
             // Searched folders have no single source folder.
             ctx.fCurrent = 0;
@@ -252,17 +252,17 @@ bool accept(HWND dialog) {
     // The destination is kept with a trailing backslash in 260 bytes; a longer
     // one is refused rather than cut.
     size_t needed = typed.size() + (endsInBackslash(typed) ? 0 : 1) + 1;
-    if (needed > sizeof ctx.destFolder) {
+    if (needed > MAX_PATH) {
         showError(dialog, "変換先のフォルダ名が長すぎます。");
         return false;
     }
-    memcpy(ctx.destFolder, typed.c_str(), typed.size() + 1);
-    if (!confirmAndCreateFolder(ctx.destFolder, dialog) || dialogState.cancelRequested) return false;
+    if (!confirmAndCreateFolder(typed.c_str(), dialog) || dialogState.cancelRequested) return false;
+    std::wstring destination = typedWide;
+    if (destination.back() != L'\\') destination += L'\\';
+    memcpy(ctx.destFolder, destination.c_str(), (destination.size() + 1) * sizeof(wchar_t));
 
     std::vector<std::string> history = comboEntries(combo);
     saveFolderHistory(history, typed);
-
-    addTrailingBackslash(ctx.destFolder, sizeof ctx.destFolder);
 
     if (!offersSfx(ctx.formats)) ctx.sfxMode = 0;
     if (ctx.sfxMode != 0 && ctx.formats == FMT_7Z) ctx.sfxMode = readOption("7Zip-SfxMode");
@@ -335,7 +335,7 @@ INT_PTR command(HWND dialog, WPARAM wParam) {
         return TRUE;
     case IDC_CONV_SAME_PLACE:
         ctx.fCurrent = !ctx.fCurrent;
-        if (ctx.fCurrent == 1) SetDlgItemTextA(dialog, IDC_CONV_DEST, ctx.sourceFolder);
+        if (ctx.fCurrent == 1) SetDlgItemTextW(dialog, IDC_CONV_DEST, ctx.sourceFolder);
         return TRUE;
     case IDC_CONV_AFTER_DEL:
         ctx.fAfterDel = !ctx.fAfterDel;

@@ -54,7 +54,7 @@ int main(int argc, char** argv) {
     StandinFolder dlls({"unlha32.dll", "7-zip32.dll"});
     ScratchFolder source("bsrc"), dest("bdst");
 
-    std::string inputList;
+    std::wstring inputList;
     for (int i = 0; i < count; ++i) {
         StandinArchive archive;
         StandinEntry entry;
@@ -63,10 +63,10 @@ int main(int argc, char** argv) {
         archive.entries.push_back(entry);
         std::string path = source / ("a" + std::to_string(i) + ".lzh");
         writeStandinArchive(path, archive);
-        inputList += path;
-        inputList += '\0';
+        inputList += std::wstring(path.begin(), path.end());   // ASCII paths
+        inputList += L'\0';
     }
-    inputList += '\0';
+    inputList += L'\0';
     const char* zero[] = {"fCurrent", "fAfterDel", "SaveConvertType", "fUse7ZipLib", "NotConvSfx", "Sort"};
     for (const char* name : zero) writeDword("option", name, 0);
     writeDword("option", "SameTime", 1);

@@ -112,10 +112,10 @@ double timeGather(const std::string& root, size_t& listed) {
     ctx.folderSearch = 2;       // the folder question answered: with subfolders
     std::vector<DroppedItem> items = {makeDroppedItem(std::wstring(root.begin(), root.end() - 1))};
     double start = seconds();
-    const char* list = gatherInputs(ctx, items);
+    const wchar_t* list = gatherInputs(ctx, items);
     double elapsed = seconds() - start;
     listed = 0;
-    for (const char* p = list; p && *p; p += strlen(p) + 1) ++listed;
+    for (const wchar_t* p = list; p && *p; p += wcslen(p) + 1) ++listed;
     return elapsed;
 }
 

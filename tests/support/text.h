@@ -7,3 +7,8 @@ std::string toAnsi(const std::string& utf8);
 std::string fromAnsi(const std::string& ansi);
 std::wstring toWide(const std::string& utf8);
 std::string fromWide(const std::wstring& wide);
+// The UTF-16 form of ANSI text and back (test paths are ANSI strings).
+std::wstring wideOfAnsi(const std::string& ansi);
+std::string ansiOfWide(const std::wstring& wide);
+// Copies a path into one of the context's MAX_PATH folder fields.
+void setFolderField(wchar_t* field, const std::string& ansi);
