@@ -2,7 +2,8 @@
 # Real drops of archives whose entries have names outside code page 932:
 # converted exactly where both DLLs have a Unicode mode, refused (nothing
 # written, source kept, the DLL that cannot carry them named) where one
-# has not.
+# has not. Archives named outside the code page, lying in such folders, go
+# to such destinations through such a temporary folder.
 # Arguments: build folder, source folder.
 set -u
 BUILD="$1"
@@ -20,10 +21,29 @@ mkdir -p "$WORK/in"
 (cd "$tree" && 7zz a -bd -tzip "$WORK/in/names.zip" . >/dev/null && 7zz a -bd "$WORK/in/names.7z" . >/dev/null)
 python3 "$2/tests/fixtures/make_rar.py" --utf8 "$WORK/in/names.rar" "$tree"
 cp "$WORK/in/names.zip" "$WORK/in/recycled.zip"
+mkdir -p "$WORK/in/Müller" "$WORK/in/Müller-r" "$WORK/in/Müller-t"
+for folder in Müller Müller-r Müller-t; do cp "$WORK/in/names.zip" "$WORK/in/$folder/café.zip"; done
 
-# source, target, options, expected: "same" (every name and byte; "recycled"
+# A temporary folder outside the code page for the drops that ask for it;
+# "off" puts the prefix's own value back.
+declare -A saved_temp
+temp_outside() {
+  local key='HKCU\Environment' name
+  for name in TEMP TMP; do
+    if [ "$1" = on ]; then
+      saved_temp[$name]="$(wine_quiet reg query "$key" /v $name | tr -d '\r' | awk -v n=$name '$1 == n { print $3 }')"
+      wine_quiet reg add "$key" /v $name /d 'C:\Temp-한글' /f >/dev/null
+    else
+      wine_quiet reg add "$key" /v $name /t REG_EXPAND_SZ /d "${saved_temp[$name]}" /f >/dev/null
+    fi
+  done
+}
+mkdir -p "$WINEPREFIX/drive_c/Temp-한글"
+
+# source, target, options | expected: "same" (every name and byte; "recycled"
 # also the source verified and sent to the Recycle Bin) or the DLL the
-# refusal names.
+# refusal names | optionally "temp" (the temporary folder outside the code
+# page) or the name of the destination folder.
 cases=(
   "names.zip 7z --use7zip on|same"
   "names.7z lzh |same"
@@ -31,22 +51,36 @@ cases=(
   "recycled.zip lzh --use7zip on --afterdel on|recycled"
   "names.zip tar --use7zip on|tar32.dll"
   "names.zip 7z --use7zip off|unzip32.dll"
+  "Müller/café.zip 7z --use7zip on|same"
+  "Müller/café.zip lzh --use7zip on|same"
+  "Müller-r/café.zip lzh --use7zip on --afterdel on|recycled"
+  "Müller-t/café.zip 7z --use7zip on|same|temp"
 )
 for c in "${cases[@]}"; do
-  read -r source target options <<<"${c%%|*}"
-  expected="${c##*|}"
-  label="$source to $target ${options:-}"
-  dest="$WORK/out/${source%%.*}-$target${options:+-${options##* }}"
+  IFS='|' read -r spec expected extra <<<"$c"
+  read -r source target options <<<"$spec"
+  name="${source##*/}"
+  stem="${name%%.*}"
+  label="$source to $target ${options:-} ${extra:-}"
+  case_number=$((${case_number:-0} + 1))
+  dest="$WORK/out/case$case_number"
+  [ -n "$extra" ] && [ "$extra" != temp ] && dest="$WORK/out/$extra"
   mkdir -p "$dest"
+  [ "$extra" = temp ] && temp_outside on
   # shellcheck disable=SC2086
   drop_on_veltrox --dest "$(winpath "$dest")" --format "$target" $options -- "$WORK/in/$source" >"$dest.log"
-  out="$(output_of "$dest" "${source%%.*}")"
+  if [ "$extra" = temp ]; then
+    temp_outside off
+    expect_eq "$label: temporary folder left empty" "" "$(ls -A "$WINEPREFIX/drive_c/Temp-한글")"
+  fi
+  out="$(output_of "$dest" "$stem")"
   if [ "$expected" = recycled ]; then
-    expect_true "$label: source in the Recycle Bin" test -f "$XDG_DATA_HOME/Trash/files/$source" -a ! -e "$WORK/in/$source"
+    expect_true "$label: source in the Recycle Bin" test -f "$XDG_DATA_HOME/Trash/files/$name" -a ! -e "$WORK/in/$source"
   else
     expect_true "$label: source kept" test -f "$WORK/in/$source"
   fi
   if [ "$expected" = same ] || [ "$expected" = recycled ]; then
+    expect_eq "$label: named after the source" "$stem.$target" "${out##*/}"
     mkdir -p "$dest.check"
     case "$target" in
       lzh) bsdtar -x -f "$out" -C "$dest.check" ;;
