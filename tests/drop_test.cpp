@@ -884,3 +884,44 @@ TEST_F(DropFixture, DeepWorkFolderIsRefusedAndRemoved) {
     EXPECT_FALSE(pathExists(tempFolder() + "~deep"));
 }
 }  // namespace
+
+// Code page 932 names reach the archiver DLLs byte for byte as they always
+// did; a name outside it reaches them as an ASCII form of the converter's own
+// while the new archive gets the real name and nothing of the forms is left.
+TEST_F(DropFixture, ArchiverDllsGetExactAnsiPathsOrFormsOfTheirOwn) {
+    StandinFolder dlls({"unlha32.dll", "7-zip32.dll"});
+    const std::string japanese = toAnsi("表ソ");
+    const std::wstring foreign = L"caf\u00e9\u00fc";
+    std::string plain = makeArchive(source / (japanese + ".lzh"), {{"p.txt", "p"}});
+    std::string standInSource = makeArchive(source / "standin.lzh", {{"f.txt", "f"}});
+    std::wstring foreignSource = wideOfAnsi(source.path()) + foreign + L".lzh";
+    ASSERT_TRUE(MoveFileW(wideOfAnsi(standInSource).c_str(), foreignSource.c_str()));
+    DialogDriver driver([&](DialogDriver& d) { confirmDialog(d, {dest.path(), IDC_CONV_7Z}); });
+    std::string markerFile = marker.path() + toAnsi("書庫を変換して保存....Veltrox");
+    writeBytes(markerFile, "marker");
+    EXPECT_EQ(deliverDrop(wideOfAnsi(markerFile), {wideOfAnsi(plain), foreignSource}), 0);
+    ASSERT_TRUE(driver.finish());
+    std::vector<StandinCall> calls = readStandinCommands(dlls.logPath());
+    ASSERT_EQ(calls.size(), 4u);
+    EXPECT_EQ(calls[0].commandLine,
+              "e -x1r2 -jf0 -y -c -a1 \"" + plain + "\" \"" + tempFolder() + "~" + japanese + "\\\"");
+    EXPECT_NE(calls[1].commandLine.find("\"" + dest / (japanese + ".7z") + "\""), std::string::npos);
+    for (size_t i = 2; i < calls.size(); ++i) {
+        const std::string& line = calls[i].commandLine;
+        EXPECT_TRUE(std::all_of(line.begin(), line.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+            << line;
+    }
+    EXPECT_EQ(contentOf(dest / (japanese + ".7z")), (std::vector<std::string>{"F p.txt=p"}));
+    std::wstring foreignOutput = wideOfAnsi(dest.path()) + foreign + L".7z";
+    EXPECT_TRUE(MoveFileW(foreignOutput.c_str(), wideOfAnsi(dest / "foreign.7z").c_str()));
+    EXPECT_EQ(contentOf(dest / "foreign.7z"), (std::vector<std::string>{"F f.txt=f"}));
+    // Only the two new archives are in the destination; no stand-in is left.
+    WIN32_FIND_DATAW found;
+    int count = 0;
+    HANDLE search = FindFirstFileW((wideOfAnsi(dest.path()) + L"*").c_str(), &found);
+    do count += !(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+    while (FindNextFileW(search, &found));
+    FindClose(search);
+    EXPECT_EQ(count, 2);
+    EXPECT_TRUE(GetFileAttributesW(foreignSource.c_str()) != INVALID_FILE_ATTRIBUTES);
+}
