@@ -1,6 +1,7 @@
 #include "engine/worktree.h"
 
 #include "base/handles.h"
+#include "base/wide_text.h"
 
 #include <windows.h>
 #include <algorithm>
@@ -76,7 +77,13 @@ void scanTree(const std::wstring& base, size_t ansiBaseLength, WorkScan& scan) {
         }
         WorkEntry entry;
         entry.name = level.relative + found.cFileName;
-        if (!toAnsiExactly(found.cFileName, entry.ansiName)) scan.unconvertibleName = true;
+        if (!toAnsiExactly(found.cFileName, entry.ansiName)) {
+            // Such a name reaches the DLLs only in their Unicode mode; the
+            // path limit still counts it, a byte per character without an
+            // ANSI form ("?" can name no file).
+            scan.unconvertibleName = true;
+            entry.ansiName.assign(ansiByteLength(found.cFileName), '?');
+        }
         entry.ansiName = level.ansiRelative + entry.ansiName;
         if (ansiBaseLength + entry.ansiName.size() >= MAX_PATH) scan.tooLong = true;
         entry.folder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;

@@ -8,6 +8,7 @@
 #include "base/converter_context.h"
 #include "archivers/binding.h"
 #include "engine/worklist.h"
+#include "engine/worktree.h"
 #include "support/drop_context.h"
 #include "support/host.h"
 #include "support/scratch_folder.h"
@@ -194,4 +195,24 @@ TEST(WorkList, SeventyThousandFilesAreAllListedInOrder) {
         }
     }
     runHostShell("rm -rf " + shellQuote(unixWork) + "/*");
+}
+
+// A name without an ANSI form still counts towards the path limit: a deep
+// path under it is refused, not handed to the archiver short of an entry.
+TEST(WorkList, PathLimitCountsNamesOutsideTheCodePage) {
+    ScratchFolder work("limit");
+    std::wstring folder = L"\\\\?\\" + toWide(fromAnsi(work.path())) + std::wstring(100, L'\u00fc');
+    std::wstring deeper = folder + L"\\" + std::wstring(120, L'd');
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW(deeper.c_str(), nullptr));
+    HANDLE file = CreateFileW((deeper + L"\\f.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    CloseHandle(file);
+    WorkScan scan;
+    scanWorkFolder(work.path().c_str(), scan);
+    EXPECT_TRUE(scan.unconvertibleName);
+    EXPECT_TRUE(scan.tooLong);
+    DeleteFileW((deeper + L"\\f.txt").c_str());
+    RemoveDirectoryW(deeper.c_str());
+    RemoveDirectoryW(folder.c_str());
 }
