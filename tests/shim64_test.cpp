@@ -512,9 +512,12 @@ TEST_F(Shim64Test, NameOutsideTheAnsiCodePageReachesTheConvertersOwnMessage) {
     ASSERT_TRUE(converter.ok);
     StandinFolder dlls({"unlha32.dll", "zip32j.dll", "zip32.dll"});
     ScratchFolder work("handoff");
-    std::wstring source = toWide(fromAnsi(work.path())) + toWide("한글.lzh");
+    // Not an archive: the converter names it in its message, as it got it.
+    std::wstring source = toWide(fromAnsi(work.path())) + toWide("한글.txt");
     HANDLE file = CreateFileW(source.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    WriteFile(file, "plain text", 10, &written, nullptr);
     CloseHandle(file);
 
     std::vector<SeenWindow> boxes;
