@@ -94,4 +94,25 @@ for c in "${cases[@]}"; do
   fi
 done
 
+# Paths outside the code page reach every archiver DLL, the ANSI-only ones
+# too: an archive of code page 932 names, itself named outside the code page
+# in such a folder, into a destination outside it.
+mkdir -p "$WORK/in/Ünï-파일"
+for c in "zip tar" "lzh zip" "tar lzh"; do
+  read -r from target <<<"$c"
+  source="$(ls "$WORK/src/"*-"$from".*)"
+  name="crème-$from.${source##*.}"
+  cp "$source" "$WORK/in/Ünï-파일/$name"
+  dest="$WORK/out/Zïel-한"
+  mkdir -p "$dest"
+  drop_on_veltrox --dest "$(winpath "$dest")" --format "$target" -- "$WORK/in/Ünï-파일/$name" >"$dest-$from.log"
+  out="$dest/crème-$from.$target"
+  label="$name to $target"
+  expect_true "$label: named after the source" test -f "$out"
+  rm -rf "$dest.check"
+  host_extract "$target" "$out" "$dest.check"
+  expect_eq "$label: same files" "$(manifest "$WORK/tree" files)" "$(manifest "$dest.check" files)"
+done
+expect_eq "destination: only the new archives" "3" "$(ls -A "$WORK/out/Zïel-한" | wc -l)"
+
 finish_real_archives
