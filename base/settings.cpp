@@ -2,6 +2,7 @@
 // close the key on every call, the settings load and the destination history.
 #include "base/settings.h"
 #include "base/handles.h"
+#include "base/wide_text.h"
 #include <cstdio>
 #include <cstring>
 
@@ -35,6 +36,11 @@ std::string historyValueName(size_t n) {
     char name[16];
     snprintf(name, sizeof name, "%u", static_cast<unsigned>(n));
     return name;
+}
+
+// Value names are ASCII.
+std::wstring toWideName(const char* name) {
+    return std::wstring(name, name + strlen(name));
 }
 
 // The values each numeric setting can take. A stored number outside them
@@ -156,20 +162,48 @@ void loadSettings(ConverterContext& ctx) {
     if (ctx.folderSearch > 0) ctx.fCurrent = -1;
 }
 
-std::vector<std::string> loadFolderHistory() {
-    std::vector<std::string> history;
-    char entry[SETTINGS_STRING_SIZE];
+bool readStringWide(const char* subKey, const char* valueName, std::wstring& output) {
+    output.clear();
+    RegKey key;
+    if (!openForRead(subKey, key)) return false;
+    // Room for one more character than the longest text that counts, so that
+    // a value stored without its NUL is still terminated here.
+    wchar_t buffer[SETTINGS_STRING_SIZE + 1];
+    DWORD size = SETTINGS_STRING_SIZE * sizeof(wchar_t);
+    if (RegQueryValueExW(key.get(), toWideName(valueName).c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(buffer),
+                         &size) != ERROR_SUCCESS ||
+        size > SETTINGS_STRING_SIZE * sizeof(wchar_t))
+        return false;
+    buffer[size / sizeof(wchar_t)] = L'\0';
+    std::wstring text(buffer);
+    // The same bound as a destination: 259 characters, and 259 bytes in the
+    // ANSI measure, so that a code page 932 entry counts exactly when its
+    // ANSI text fits in 260 bytes.
+    if (text.size() >= SETTINGS_STRING_SIZE || ansiByteLength(text) >= SETTINGS_STRING_SIZE) return false;
+    output.swap(text);
+    return true;
+}
+
+bool writeStringWide(const char* subKey, const char* valueName, const std::wstring& text) {
+    RegKey key;
+    if (!openForWrite(subKey, key)) return false;
+    return RegSetValueExW(key.get(), toWideName(valueName).c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                          static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+}
+
+std::vector<std::wstring> loadFolderHistory() {
+    std::vector<std::wstring> history;
+    std::wstring entry;
     for (size_t n = 1; n <= FOLDER_HISTORY_MAX; ++n) {
-        readString(FOLDER_HIST, historyValueName(n).c_str(), entry, "");
-        if (entry[0] == '\0') break;
+        if (!readStringWide(FOLDER_HIST, historyValueName(n).c_str(), entry) || entry.empty()) break;
         history.push_back(entry);
     }
     return history;
 }
 
-void saveFolderHistory(std::vector<std::string>& history, const std::string& accepted) {
+void saveFolderHistory(std::vector<std::wstring>& history, const std::wstring& accepted) {
     for (size_t i = 0; i < history.size(); ++i) {
-        if (lstrcmpiA(history[i].c_str(), accepted.c_str()) == 0) {
+        if (lstrcmpiW(history[i].c_str(), accepted.c_str()) == 0) {
             history.erase(history.begin() + static_cast<std::ptrdiff_t>(i));
             break;
         }
@@ -177,5 +211,5 @@ void saveFolderHistory(std::vector<std::string>& history, const std::string& acc
     history.insert(history.begin(), accepted);
     if (history.size() > FOLDER_HISTORY_MAX) history.resize(FOLDER_HISTORY_MAX);
     for (size_t i = 0; i < history.size(); ++i)
-        writeString(FOLDER_HIST, historyValueName(i + 1).c_str(), history[i].c_str());
+        writeStringWide(FOLDER_HIST, historyValueName(i + 1).c_str(), history[i]);
 }

@@ -10,6 +10,12 @@ bool writeDword(const char* subKey, const char* valueName, int32_t value);
 // output holds 260 bytes.
 bool readString(const char* subKey, const char* valueName, char* output, const char* defaultText);
 bool writeString(const char* subKey, const char* valueName, const char* text);
+// The same through the wide registry API, for texts in any script (stored as
+// REG_SZ as before). A text counts only when it has fewer than 260
+// characters and its ANSI form fewer than 260 bytes; otherwise `output` is
+// left empty and the result is false.
+bool readStringWide(const char* subKey, const char* valueName, std::wstring& output);
+bool writeStringWide(const char* subKey, const char* valueName, const std::wstring& text);
 
 // The sub-key of the converter's options.
 inline constexpr char OPTIONS_SUBKEY[] = "option";
@@ -29,8 +35,8 @@ const size_t FOLDER_HISTORY_MAX = 20;
 
 // Destination history "FolderHist" "1".."20", most recent first; ends at the
 // first entry that is missing, empty or too long.
-std::vector<std::string> loadFolderHistory();
+std::vector<std::wstring> loadFolderHistory();
 // Moves `accepted` to the front of `history` (an entry equal to it without
 // regard to case is removed first), drops entries beyond 20 and writes the
 // list as "1".."n". Values above n are left alone.
-void saveFolderHistory(std::vector<std::string>& history, const std::string& accepted);
+void saveFolderHistory(std::vector<std::wstring>& history, const std::wstring& accepted);

@@ -35,9 +35,8 @@ int stored(const char* name) {
 }
 
 std::string history(int n) {
-    char out[SETTINGS_STRING_SIZE];
-    readString("FolderHist", std::to_string(n).c_str(), out, "<none>");
-    return fromAnsi(out);
+    std::wstring out;
+    return readStringWide("FolderHist", std::to_string(n).c_str(), out) ? fromWide(out) : "<none>";
 }
 
 bool inHistory(const std::string& utf8Path) {
@@ -81,7 +80,8 @@ protected:
     }
     void prepare(uint32_t formats, const std::string& sourceUtf8 = "C:\\source") {
         prepareContext(ctx, formats);
-        setFolderField(ctx.sourceFolder, toAnsi(sourceUtf8));
+        std::wstring source = toWide(sourceUtf8);
+        source.copy(ctx.sourceFolder, MAX_PATH - 1);
     }
     // Shows the dialog while `script` plays the user.
     INT_PTR run(const std::function<void(DialogDriver&, SeenWindow&)>& script) {
@@ -484,12 +484,12 @@ TEST_F(ConversionDialog, AnsweringNoCreatesNothing) {
 }
 
 TEST_F(ConversionDialog, RootsAreAcceptedWhenTheyExist) {
-    EXPECT_TRUE(confirmAndCreateFolder("C:\\"));
-    EXPECT_TRUE(confirmAndCreateFolder(work.c_str()));
-    EXPECT_FALSE(confirmAndCreateFolder("C:"));
-    EXPECT_FALSE(confirmAndCreateFolder("\\\\server"));
-    EXPECT_FALSE(confirmAndCreateFolder("\\\\server\\share"));
-    EXPECT_FALSE(confirmAndCreateFolder("relative\\path"));
+    EXPECT_TRUE(confirmAndCreateFolder(L"C:\\"));
+    EXPECT_TRUE(confirmAndCreateFolder(wideOfAnsi(work)));
+    EXPECT_FALSE(confirmAndCreateFolder(L"C:"));
+    EXPECT_FALSE(confirmAndCreateFolder(L"\\\\server"));
+    EXPECT_FALSE(confirmAndCreateFolder(L"\\\\server\\share"));
+    EXPECT_FALSE(confirmAndCreateFolder(L"relative\\path"));
 }
 
 TEST_F(ConversionDialog, SettingsButtonOpensTheTargetsOptions) {
@@ -519,29 +519,31 @@ TEST_F(ConversionDialog, SettingsButtonOpensTheTargetsOptions) {
 }
 
 TEST_F(ConversionDialog, BrowserOpensAtTheTypedFolder) {
-    // A folder the browser's tree shows directly under the drive.
-    std::string dest = "C:\\vtxbrowse-" + std::to_string(GetCurrentProcessId());
-    ASSERT_TRUE(CreateDirectoryA(dest.c_str(), nullptr));
-    prepare(FMT_LZH);
-    SeenWindow browser;
-    std::string after;
-    INT_PTR result = run([&](DialogDriver& d, SeenWindow& w) {
-        d.setText(w, 1011, fromAnsi(dest));
-        d.click(w, 1001);
-        browser = d.waitFor("");
-        Sleep(1000);
-        browser = d.read(browser.hwnd);
-        d.screenshot("conversion_folder_browser");
-        d.click(browser, IDOK);
-        Sleep(300);
-        after = d.read(w.hwnd).control(1011)->text;
-        d.click(w, IDCANCEL);
-    });
-    EXPECT_EQ(result, -1);
-    EXPECT_NE(browser.controlByText("フォルダを選択してください。"), nullptr);
-    EXPECT_EQ(toAnsi(after).size() > 0, true);
-    EXPECT_EQ(lstrcmpiA(toAnsi(after).c_str(), dest.c_str()), 0) << after;
-    RemoveDirectoryA(dest.c_str());
+    for (const char* suffix : {"", "-Müller한😀"}) {
+        SCOPED_TRACE(suffix);
+        // A folder the browser's tree shows directly under the drive.
+        std::wstring dest = toWide("C:\\vtxbrowse-" + std::to_string(GetCurrentProcessId()) + suffix);
+        ASSERT_TRUE(CreateDirectoryW(dest.c_str(), nullptr));
+        prepare(FMT_LZH);
+        SeenWindow browser;
+        std::string after;
+        INT_PTR result = run([&](DialogDriver& d, SeenWindow& w) {
+            d.setText(w, 1011, fromWide(dest));
+            d.click(w, 1001);
+            browser = d.waitFor("");
+            Sleep(1000);
+            browser = d.read(browser.hwnd);
+            if (!*suffix) d.screenshot("conversion_folder_browser");
+            d.click(browser, IDOK);
+            Sleep(300);
+            after = d.read(w.hwnd).control(1011)->text;
+            d.click(w, IDCANCEL);
+        });
+        EXPECT_EQ(result, -1);
+        EXPECT_NE(browser.controlByText("フォルダを選択してください。"), nullptr);
+        EXPECT_EQ(lstrcmpiW(toWide(after).c_str(), dest.c_str()), 0) << after;
+        RemoveDirectoryW(dest.c_str());
+    }
 }
 
 TEST_F(ConversionDialog, CentredOverItsOwner) {
@@ -635,38 +637,48 @@ TEST_F(ConversionDialog, DialogThatCannotBeCreatedIsReported) {
     EXPECT_TRUE(driver.seen(0).hasIcon());
 }
 
-// A destination the ANSI code page cannot hold would become another folder.
-TEST_F(ConversionDialog, DestinationOutsideTheCodePageIsRefused) {
+// A destination reaches the context and the history exactly, in any script
+// and however it was given; one in code page 932 is stored as before, so an
+// older version reads it back unchanged.
+TEST_F(ConversionDialog, DestinationInAnyScriptIsTakenExactly) {
+    enum Route { TYPED, FROM_HISTORY, SAME_PLACE, CREATED };
     const struct {
         const char* name;
-        bool accepted;
-    } cases[] = {{"한글", false}, {"äb", false}, {"ü€", false}, {"表ソ", true}};
+        Route route;
+    } cases[] = {
+        {"Müller", TYPED}, {"한글", FROM_HISTORY}, {"😀", SAME_PLACE}, {"新 ü\\😀한", CREATED}, {"表ソ", FROM_HISTORY},
+    };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        std::wstring target = toWide(fromAnsi(work)) + toWide(c.name);
-        CreateDirectoryW(target.c_str(), nullptr);
-        prepare(FMT_LZH);
-        SeenWindow refusal;
-        bool stillOpen = false;
+        RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Kesta\\Veltrox");
+        std::wstring target = wideOfAnsi(work) + toWide(c.name);
+        bool inCodePage = fromAnsi(toAnsi(c.name)) == c.name;
+        if (c.route != CREATED) CreateDirectoryW(target.c_str(), nullptr);
+        if (c.route != FROM_HISTORY) writeString("FolderHist", "1", "C:\\recent");
+        else if (inCodePage) writeString("FolderHist", "1", toAnsi(fromWide(target)).c_str());   // as stored before
+        else writeStringWide("FolderHist", "1", target);
+        prepare(FMT_LZH, c.route == SAME_PLACE ? fromWide(target) : "C:\\source");
+        std::string shown;
+        int questions = 0;
         INT_PTR result = run([&](DialogDriver& d, SeenWindow& w) {
-            d.setText(w, 1011, fromWide(target));
+            if (c.route == TYPED || c.route == CREATED) d.setText(w, 1011, fromWide(target));
+            if (c.route == SAME_PLACE) d.setCheck(w, 1022, true);
+            shown = d.read(w.hwnd).control(1011)->text;
             d.click(w, IDOK);
-            if (c.accepted) return;
-            refusal = d.waitFor("Veltrox.dll");
-            d.click(refusal, IDOK);
-            stillOpen = IsWindowVisible(w.hwnd) != FALSE;
-            d.click(w, IDCANCEL);
+            if (c.route != CREATED) return;
+            for (; questions < 2; ++questions) d.click(d.waitFor("Veltrox.dll"), IDYES);
         });
-        EXPECT_EQ(result, c.accepted ? 0 : -1);
-        if (c.accepted) {
-            EXPECT_EQ(ansiOfWide(ctx.destFolder), toAnsi(fromWide(target)) + "\\");
-        } else {
-            EXPECT_EQ(refusal.text(), "変換先のフォルダ名に使用できない文字が含まれています。");
-            EXPECT_TRUE(refusal.hasIcon());
-            EXPECT_TRUE(stillOpen);
-            EXPECT_STREQ(ctx.destFolder, L"");
+        EXPECT_EQ(result, 0);
+        EXPECT_EQ(shown, fromWide(target));
+        EXPECT_EQ(questions, c.route == CREATED ? 2 : 0);
+        EXPECT_NE(GetFileAttributesW(target.c_str()), INVALID_FILE_ATTRIBUTES);
+        EXPECT_EQ(std::wstring(ctx.destFolder), target + L"\\");
+        EXPECT_EQ(history(1), fromWide(target));
+        if (inCodePage) {
+            char stored[SETTINGS_STRING_SIZE];
+            readString("FolderHist", "1", stored, "");
+            EXPECT_EQ(std::string(stored), toAnsi(fromWide(target)));
         }
-        RemoveDirectoryW(target.c_str());
     }
 }
 

@@ -219,7 +219,7 @@ TEST_F(Settings, HistoryEndsAtTheFirstGapOrUnreadableEntry) {
     writeString("FolderHist", "1", "C:\\one");
     writeString("FolderHist", "2", "C:\\two");
     writeString("FolderHist", "4", "C:\\four");
-    EXPECT_EQ(loadFolderHistory(), (std::vector<std::string>{"C:\\one", "C:\\two"}));
+    EXPECT_EQ(loadFolderHistory(), (std::vector<std::wstring>{L"C:\\one", L"C:\\two"}));
 
     writeString("FolderHist", "3", (std::string("C:\\") + std::string(257, 'x')).c_str());   // 260 characters
     EXPECT_EQ(loadFolderHistory().size(), 2u);
@@ -227,17 +227,37 @@ TEST_F(Settings, HistoryEndsAtTheFirstGapOrUnreadableEntry) {
     EXPECT_EQ(loadFolderHistory().size(), 2u);
 }
 
+// An entry counts when it could be a destination: fewer than 260 characters
+// and fewer than 260 bytes in its ANSI form, whatever its script.
+TEST_F(Settings, HistoryEntriesInAnyScriptWithinTheDestinationBound) {
+    const struct {
+        std::wstring entry;
+        bool counts;
+    } cases[] = {
+        {L"C:\\" + std::wstring(128, L'\x8868'), true},    // 表: 259 bytes in code page 932
+        {L"C:\\" + std::wstring(129, L'\x8868'), false},   // 261 bytes
+        {L"C:\\" + std::wstring(256, L'\xD55C'), true},    // 한: 259 characters without an ANSI form
+        {L"C:\\\xFC\xD55C\xD83D\xDE00", true},               // ü한😀
+    };
+    for (const auto& c : cases) {
+        ASSERT_TRUE(writeStringWide("FolderHist", "1", c.entry));
+        std::vector<std::wstring> expected;
+        if (c.counts) expected.push_back(c.entry);
+        EXPECT_EQ(loadFolderHistory(), expected) << c.entry.size();
+    }
+}
+
 TEST_F(Settings, SavingMovesTheAcceptedPathToTheFront) {
     for (int n = 1; n <= 4; ++n) writeString("FolderHist", std::to_string(n).c_str(), ("C:\\d" + std::to_string(n)).c_str());
     writeString("FolderHist", "7", "C:\\stale");
 
-    std::vector<std::string> history = loadFolderHistory();
-    saveFolderHistory(history, "c:\\D3");   // present under another case
-    EXPECT_EQ(history, (std::vector<std::string>{"c:\\D3", "C:\\d1", "C:\\d2", "C:\\d4"}));
+    std::vector<std::wstring> history = loadFolderHistory();
+    saveFolderHistory(history, L"c:\\D3");   // present under another case
+    EXPECT_EQ(history, (std::vector<std::wstring>{L"c:\\D3", L"C:\\d1", L"C:\\d2", L"C:\\d4"}));
     EXPECT_EQ(loadFolderHistory(), history);
 
     history = loadFolderHistory();
-    saveFolderHistory(history, "C:\\new");
+    saveFolderHistory(history, L"C:\\new");
     EXPECT_EQ(historyValue(1), "C:\\new");
     EXPECT_EQ(historyValue(5), "C:\\d4");
     EXPECT_EQ(historyValue(7), "C:\\stale");   // above the written count: left alone
@@ -245,14 +265,14 @@ TEST_F(Settings, SavingMovesTheAcceptedPathToTheFront) {
 }
 
 TEST_F(Settings, HistoryKeepsTwentyEntries) {
-    std::vector<std::string> history;
+    std::vector<std::wstring> history;
     for (int n = 1; n <= 21; ++n) {
         history = loadFolderHistory();
-        saveFolderHistory(history, "C:\\dest" + std::to_string(n));
+        saveFolderHistory(history, L"C:\\dest" + std::to_wstring(n));
     }
     history = loadFolderHistory();
     ASSERT_EQ(history.size(), 20u);
-    EXPECT_EQ(history.front(), "C:\\dest21");
-    EXPECT_EQ(history.back(), "C:\\dest2");   // dest1 pushed out
+    EXPECT_EQ(history.front(), L"C:\\dest21");
+    EXPECT_EQ(history.back(), L"C:\\dest2");   // dest1 pushed out
     EXPECT_FALSE(valueExists(HISTORY_KEY, "21"));
 }

@@ -8,7 +8,6 @@
 #include "base/settings.h"
 #include "ui/resources/resource.h"
 #include "base/converter_context.h"
-#include "base/paths.h"
 #include "base/module.h"
 #include "base/wide_text.h"
 #include <shlobj.h>
@@ -76,22 +75,26 @@ std::wstring wideWindowText(HWND window) {
     return text;
 }
 
-std::vector<std::string> comboEntries(HWND combo) {
-    std::vector<std::string> entries;
-    LRESULT count = SendMessageA(combo, CB_GETCOUNT, 0, 0);
+std::vector<std::wstring> comboEntries(HWND combo) {
+    std::vector<std::wstring> entries;
+    LRESULT count = SendMessageW(combo, CB_GETCOUNT, 0, 0);
     for (LRESULT i = 0; i < count; ++i) {
-        LRESULT length = SendMessageA(combo, CB_GETLBTEXTLEN, i, 0);
+        LRESULT length = SendMessageW(combo, CB_GETLBTEXTLEN, i, 0);
         if (length < 0) continue;
-        std::string entry(static_cast<size_t>(length) + 1, '\0');
-        SendMessageA(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(&entry[0]));
-        entry.resize(strlen(entry.c_str()));
+        std::wstring entry(static_cast<size_t>(length) + 1, L'\0');
+        SendMessageW(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(&entry[0]));
+        entry.resize(wcslen(entry.c_str()));
         entries.push_back(entry);
     }
     return entries;
 }
 
-bool endsInBackslash(const std::string& path) {
-    return !path.empty() && findLastBackslash(path.c_str()) == path.size() - 1;
+// Whether a destination, with the backslash it gets, fits the context's
+// MAX_PATH field and the 260-byte ANSI measure of the paths handed on to
+// the archiver DLLs (the same rule for every script).
+bool destinationFits(const std::wstring& folder) {
+    size_t backslash = folder.back() == L'\\' ? 0 : 1;
+    return folder.size() + backslash + 1 <= MAX_PATH && ansiByteLength(folder) + backslash + 1 <= MAX_PATH;
 }
 
 // The dialog's state around its OK steps (one conversion dialog per process
@@ -115,9 +118,9 @@ void initDialog(HWND dialog) {
     ctx.ownerWindow = GetParent(dialog);
 
     HWND combo = GetDlgItem(dialog, IDC_CONV_DEST);
-    std::vector<std::string> history = loadFolderHistory();
-    for (const std::string& entry : history)
-        SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.c_str()));
+    std::vector<std::wstring> history = loadFolderHistory();
+    for (const std::wstring& entry : history)
+        SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.c_str()));
 
     if (ctx.fCurrent != 0 || history.empty()) {
         SetWindowTextW(combo, ctx.sourceFolder);
@@ -129,7 +132,7 @@ void initDialog(HWND dialog) {
             CheckDlgButton(dialog, IDC_CONV_SAME_PLACE, BST_CHECKED);
         }
     } else {
-        SendMessageA(combo, CB_SETCURSEL, 0, 0);
+        SendMessageW(combo, CB_SETCURSEL, 0, 0);
     }
 
     if (ctx.fAfterDel) CheckDlgButton(dialog, IDC_CONV_AFTER_DEL, BST_CHECKED);
@@ -221,47 +224,35 @@ void showError(HWND owner, const char* text) {
 
 void browse(HWND dialog) {
     HWND combo = GetDlgItem(dialog, IDC_CONV_DEST);
-    std::string typed;
-    // A text too long for the destination buffer, or not in the code page,
-    // is not a folder the browser could open at; it starts at its default.
-    if (!exactAnsiForm(wideWindowText(combo), typed) || typed.size() >= MAX_PATH) typed.clear();
+    // A text too long for the destination is not a folder the browser could
+    // open at; it starts at its default.
+    std::wstring typed = wideWindowText(combo);
+    if (typed.size() >= MAX_PATH) typed.clear();
     std::wstring picked;
     // The folder goes into the box as the shell names it; OK checks it.
-    if (browseForFolderWide(dialog, "フォルダを選択してください。", picked, typed.c_str()))
-        SetWindowTextW(combo, picked.c_str());
-}
-
-void warn(HWND owner, const char* text) {
-    MessageBoxA(owner, text, MESSAGE_CAPTION, MB_OK | MB_ICONWARNING);
+    if (browseForFolder(dialog, "フォルダを選択してください。", picked, typed)) SetWindowTextW(combo, picked.c_str());
 }
 
 // OK: returns true when the dialog may end.
 bool accept(HWND dialog) {
     ConverterContext& ctx = *currentContext;
     HWND combo = GetDlgItem(dialog, IDC_CONV_DEST);
-    std::wstring typedWide = wideWindowText(combo);
-    if (typedWide.empty()) {
+    std::wstring typed = wideWindowText(combo);
+    if (typed.empty()) {
         showError(dialog, "変換先のフォルダを指定してください。");
         return false;
     }
-    std::string typed;
-    if (!exactAnsiForm(typedWide, typed)) {
-        warn(dialog, "変換先のフォルダ名に使用できない文字が含まれています。");
-        return false;
-    }
-    // The destination is kept with a trailing backslash in 260 bytes; a longer
-    // one is refused rather than cut.
-    size_t needed = typed.size() + (endsInBackslash(typed) ? 0 : 1) + 1;
-    if (needed > MAX_PATH) {
+    // A destination too long for its field is refused rather than cut.
+    if (!destinationFits(typed)) {
         showError(dialog, "変換先のフォルダ名が長すぎます。");
         return false;
     }
-    if (!confirmAndCreateFolder(typed.c_str(), dialog) || dialogState.cancelRequested) return false;
-    std::wstring destination = typedWide;
+    if (!confirmAndCreateFolder(typed, dialog) || dialogState.cancelRequested) return false;
+    std::wstring destination = typed;
     if (destination.back() != L'\\') destination += L'\\';
     memcpy(ctx.destFolder, destination.c_str(), (destination.size() + 1) * sizeof(wchar_t));
 
-    std::vector<std::string> history = comboEntries(combo);
+    std::vector<std::wstring> history = comboEntries(combo);
     saveFolderHistory(history, typed);
 
     if (!offersSfx(ctx.formats)) ctx.sfxMode = 0;
@@ -391,16 +382,8 @@ INT_PTR CALLBACK conversionProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
 }
 
 int CALLBACK browseCallback(HWND window, UINT message, LPARAM, LPARAM data) {
-    if (message == BFFM_INITIALIZED) SendMessageA(window, BFFM_SETSELECTIONA, TRUE, data);
+    if (message == BFFM_INITIALIZED) SendMessageW(window, BFFM_SETSELECTIONW, TRUE, data);
     return 0;
-}
-
-std::string toAnsi(const std::wstring& wide) {
-    if (wide.empty()) return std::string();
-    int length = WideCharToMultiByte(CP_ACP, 0, wide.c_str(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
-    std::string text(static_cast<size_t>(length), '\0');
-    WideCharToMultiByte(CP_ACP, 0, wide.c_str(), static_cast<int>(wide.size()), &text[0], length, nullptr, nullptr);
-    return text;
 }
 
 }  // namespace
@@ -415,7 +398,7 @@ INT_PTR showConversionDialog(HWND owner, const ComponentVersions& versions) {
     for (;;) {
         dialogState = DialogState();
         dialogState.versions = &versions;
-        INT_PTR result = DialogBoxParamA(moduleInstance, MAKEINTRESOURCEA(IDD_CONVERT), owner, conversionProc, 0);
+        INT_PTR result = DialogBoxParamW(moduleInstance, MAKEINTRESOURCEW(IDD_CONVERT), owner, conversionProc, 0);
         if (dialogState.created) return result;
         if (!owner) break;
         owner = nullptr;
@@ -424,7 +407,7 @@ INT_PTR showConversionDialog(HWND owner, const ComponentVersions& versions) {
     return -1;
 }
 
-bool browseForFolderWide(HWND owner, const char* title, std::wstring& result, const char* initialFolder) {
+bool browseForFolder(HWND owner, const char* title, std::wstring& result, const std::wstring& initialFolder) {
     IMalloc* allocator = nullptr;
     if (FAILED(SHGetMalloc(&allocator)) || !allocator) return false;
     wchar_t* displayName = static_cast<wchar_t*>(allocator->Alloc(MAX_PATH * sizeof(wchar_t)));
@@ -432,8 +415,6 @@ bool browseForFolderWide(HWND owner, const char* title, std::wstring& result, co
         allocator->Release();
         return false;
     }
-    char initial[MAX_PATH] = "";
-    copyBounded(initial, sizeof initial, initialFolder ? initialFolder : "");
     wchar_t wideTitle[256] = L"";
     if (title && MultiByteToWideChar(CP_ACP, 0, title, -1, wideTitle, 256) == 0) wideTitle[0] = L'\0';
 
@@ -445,7 +426,7 @@ bool browseForFolderWide(HWND owner, const char* title, std::wstring& result, co
     info.lpszTitle = wideTitle;
     info.ulFlags = BIF_RETURNONLYFSDIRS;
     info.lpfn = browseCallback;
-    info.lParam = reinterpret_cast<LPARAM>(initial);
+    info.lParam = reinterpret_cast<LPARAM>(initialFolder.c_str());
 
     bool picked = false;
     LPITEMIDLIST item = SHBrowseForFolderW(&info);
@@ -462,18 +443,8 @@ bool browseForFolderWide(HWND owner, const char* title, std::wstring& result, co
     return picked;
 }
 
-bool browseForFolder(HWND owner, const char* title, char* result, const char* initialFolder) {
-    std::wstring picked;
-    std::string ansi;
-    if (!browseForFolderWide(owner, title, picked, initialFolder) || !exactAnsiForm(picked, ansi)) return false;
-    return copyBounded(result, MAX_PATH, ansi.c_str());
-}
-
-bool confirmAndCreateFolder(const char* path, HWND owner) {
-    wchar_t converted[520];
-    int length = MultiByteToWideChar(CP_ACP, 0, path, -1, converted, 520);
-    if (length <= 0) return false;
-    std::wstring text(converted);
+bool confirmAndCreateFolder(const std::wstring& path, HWND owner) {
+    std::wstring text = path;
 
     // Position of the first separator after the root.
     size_t separator;
@@ -494,12 +465,11 @@ bool confirmAndCreateFolder(const char* path, HWND owner) {
     while (separator != std::wstring::npos) {
         prefix += text.substr(start, separator - start);
         prefix += L'\\';
-        std::string folder = toAnsi(prefix);
-        if (GetFileAttributesA(folder.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        if (GetFileAttributesW(prefix.c_str()) == INVALID_FILE_ATTRIBUTES) {
             if (MessageBoxA(owner, "指定した変換先フォルダは存在しません。\nフォルダを作成しますか？", MESSAGE_CAPTION,
                             MB_YESNO | MB_ICONQUESTION) != IDYES)
                 return false;
-            if (!CreateDirectoryA(folder.c_str(), nullptr)) {
+            if (!CreateDirectoryW(prefix.c_str(), nullptr)) {
                 MessageBoxA(owner, "フォルダを作成できません。", MESSAGE_CAPTION, MB_OK | MB_ICONERROR);
                 return false;
             }
