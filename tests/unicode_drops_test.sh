@@ -52,7 +52,7 @@ cases=(
   "names.zip tar --use7zip on|tar32.dll"
   "names.zip 7z --use7zip off|unzip32.dll"
   "Müller/café.zip 7z --use7zip on|same"
-  "Müller/café.zip lzh --use7zip on|same"
+  "Müller/café.zip lzh --use7zip on|same|Zïel-ü"
   "Müller-r/café.zip lzh --use7zip on --afterdel on|recycled"
   "Müller-t/café.zip 7z --use7zip on|same|temp"
 )
