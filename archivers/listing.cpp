@@ -94,7 +94,10 @@ ListingResult listArchive(ConverterContext& ctx, ArchiveFormat format, const cha
     FindNextProc findNext = exportOf<FindNextProc>(module, prefix, "FindNext");
     if (!open || !close || !findFirst || !findNext) return ListingResult::unsupported;
 
-    // The mode is set back after the archive is closed.
+    // Like every call into an archiver DLL: its folder on the DLL search and
+    // the current folder put back afterwards. The mode is set back after the
+    // archive is closed, both inside the scope.
+    ArchiverCallScope scope(module);
     UnicodeModeScope unicode(findUnicodeMode(module, prefixName));
     std::string path = unicode.active() ? utf8FromWide(wideFromAnsi(archivePath)) : std::string(archivePath);
     OpenedArchive archive{open(ctx.ownerWindow, path.c_str(), 0), close};

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 #include "archivers/binding.h"
+#include "archivers/listing.h"
 #include "base/converter_context.h"
 #include "support/drop_context.h"
 #include "support/dialog_driver.h"
@@ -329,5 +330,15 @@ TEST_F(Binding, LoadsAndCompanionsSurviveANarrowedSearch) {
     ASSERT_EQ(calls.size(), 1u);
     ASSERT_EQ(calls[0].loads.size(), 1u);
     EXPECT_EQ(calls[0].loads[0], "izip32j.dll\t" + folder.path() + "izip32j.dll");
+
+    // The listing, too, finds what the DLL loads beside itself.
+    setStandinLoadLibrary("unrar32.dll", "unrar.dll");
+    StandinArchive archive;
+    archive.entries.push_back(StandinEntry{});
+    archive.entries.back().name = "r.txt";
+    ASSERT_TRUE(writeStandinArchive(work / "a.rar", archive));
+    std::vector<ListedEntry> entries;
+    EXPECT_EQ(listArchive(ctx, FMT_RAR, (work / "a.rar").c_str(), entries), ListingResult::listed);
+    EXPECT_EQ(entries.size(), 1u);
     unloadArchivers(ctx);
 }

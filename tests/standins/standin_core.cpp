@@ -542,6 +542,14 @@ ListedItem listedItem(const StandinIdentity& id, const std::string& name, bool f
 // listing: "f:<name>" a 5-byte file, "d:<name>" a folder (names raw ANSI, as
 // the DLL reports them).
 HANDLE standinOpenListing(const StandinIdentity& id, HWND, LPCSTR archivePath, DWORD) {
+    // A companion the DLL needs (unrar32.dll's unrar.dll): without it the
+    // archive cannot be opened.
+    std::string companion = setting(id, "LOADLIBRARY");
+    if (!companion.empty()) {
+        HMODULE module = LoadLibraryA(companion.c_str());
+        if (!module) return nullptr;
+        FreeLibrary(module);
+    }
     std::string spec = setting(id, "LISTING");
     std::string bytes;
     StandinArchive archive;
