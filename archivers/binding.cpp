@@ -262,12 +262,15 @@ bool runArchiverCommand(ConverterContext& ctx, HMODULE module, const char* expor
     if (!command) return false;
     // Names outside the ANSI code page: the call goes in the DLL's Unicode
     // mode with its command line in UTF-8; a DLL without one cannot carry them.
+    ArchiverCallScope scope(module);
     UnicodeModeScope unicode(ctx.unicodeNames ? findUnicodeMode(module, exportName) : nullptr);
-    if (ctx.unicodeNames && !unicode.active()) return false;
+    ctx.outputBuffer[0] = 0;
+    if (ctx.unicodeNames && !unicode.active()) {
+        ctx.lastArchiverResult = -1;   // not called: no result of the DLL's to report
+        return false;
+    }
     std::string utf8;
     if (unicode.active()) utf8 = utf8FromWide(wideFromAnsi(commandLine));
-    ctx.outputBuffer[0] = 0;
-    ArchiverCallScope scope(module);
     ctx.lastArchiverResult = command(ctx.ownerWindow, unicode.active() ? utf8.c_str() : commandLine.c_str(),
                                      ctx.outputBuffer, OUTPUT_BUFFER_SIZE);
     return ctx.lastArchiverResult == 0;

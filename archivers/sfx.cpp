@@ -2,6 +2,7 @@
 
 #include "archivers/binding.h"
 #include "archivers/command_line.h"
+#include "archivers/unicode_mode.h"
 #include "base/handles.h"
 #include "base/module.h"
 #include "base/paths.h"
@@ -83,6 +84,15 @@ bool makeSelfExtracting(ConverterContext& ctx, const char* archivePath, ArchiveF
     const char* exportName = commandExportName(format);
     HMODULE module = archiverModule(ctx, format);
     if (!hasExport(module, exportName)) return false;
+    // The command names only the archive and its folder, in their ANSI forms:
+    // a DLL without a Unicode mode (zip32j.dll) takes it as it is, also for
+    // an archive whose entries needed that mode.
+    struct UnicodeRestore {
+        ConverterContext& ctx;
+        int32_t saved;
+        ~UnicodeRestore() { ctx.unicodeNames = saved; }
+    } restore{ctx, ctx.unicodeNames};
+    if (!findUnicodeMode(module, exportName)) ctx.unicodeNames = 0;
     appendQuoted(command, archivePath);
     // The executable is written beside the archive: the destination folder,
     // in the form the archive's own path gives it.

@@ -32,7 +32,7 @@ struct Converted {
 
 // Compresses a small work folder into dest with sfxMode set.
 Converted convert(StandinFolder& dlls, const ScratchFolder& dest, ArchiveFormat format, const std::string& archive,
-                  int sfxMode, int lhSfxMode = 1019) {
+                  int sfxMode, int lhSfxMode = 1019, int unicodeNames = 0) {
     ScratchFolder work("work");
     makeTree(work.path(), {"a.txt", toAnsi("表\\ソ.txt")});
     Converted out;
@@ -47,6 +47,7 @@ Converted convert(StandinFolder& dlls, const ScratchFolder& dest, ArchiveFormat 
         ctx.bgaLevel = 5;
         ctx.sevenZipOptions = 1 | 0x30000;
         ctx.sfxMode = sfxMode;
+        ctx.unicodeNames = unicodeNames;
         setFolderField(ctx.destFolder, dest.path());
         EXPECT_NE(loadArchiver(ctx, format, false), nullptr);
         std::vector<char> path(archive.begin(), archive.end());
@@ -161,10 +162,15 @@ TEST(Sfx, SevenZipJoinsTheModuleAndTheArchive) {
 
 // A ZIP packed by 7-zip32.dll is made self-extracting by zip32j.dll's own
 // command (a 7z module cannot unpack ZIP data); without zip32j.dll the step
-// fails and the plain ZIP stays under its own name.
+// fails and the plain ZIP stays under its own name. Entries that needed
+// 7-zip32.dll's Unicode mode do not stop zip32j.dll, which has none: its
+// command names only the archive and its folder.
 TEST(Sfx, ZipPackedBySevenZipGetsTheZipSelfExtractor) {
-    for (bool withZip32j : {true, false}) {
-        SCOPED_TRACE(withZip32j ? "zip32j.dll installed" : "no zip32j.dll");
+    for (int row = 0; row < 3; ++row) {
+        bool withZip32j = row != 1;
+        int unicodeNames = row == 2;
+        SCOPED_TRACE(withZip32j ? (unicodeNames ? "zip32j.dll, names in Unicode mode" : "zip32j.dll installed")
+                                : "no zip32j.dll");
         StandinFolder dlls({"7-zip32.dll"});
         for (const char* name : {"7zCon.sfx", "7z.sfx", "7zC.sfx"}) dlls.addFile(name, moduleBytes(name));
         if (withZip32j) {
@@ -173,7 +179,7 @@ TEST(Sfx, ZipPackedBySevenZipGetsTheZipSelfExtractor) {
         }
         ScratchFolder dest("dest");
         std::string stem = dest.path() + "new";
-        Converted out = convert(dlls, dest, FMT_7Z, stem + ".zip", 1);
+        Converted out = convert(dlls, dest, FMT_7Z, stem + ".zip", 1, 1019, unicodeNames);
         EXPECT_EQ(out.result, withZip32j);
         EXPECT_EQ(out.archive, stem + (withZip32j ? ".exe" : ".zip"));
         EXPECT_EQ(pathExists(stem + ".zip"), !withZip32j);
