@@ -467,12 +467,6 @@ void packWorkFolder(ConverterContext& ctx, RunState& run, const std::wstring& so
     }
 }
 
-void refuseUnreachableSource(const ConverterContext& ctx, const std::wstring& source) {
-    showMessage(ctx.ownerWindow,
-                source + L"\n\nをアーカイバ DLL に渡せる名前で用意できないため、変換できません。",
-                MB_OK | MB_ICONWARNING);
-}
-
 Next convertOne(ConverterContext& ctx, RunState& run, const std::wstring& source) {
     // The archiver DLLs and their load errors take the owner from the context
     // too: a window that has closed is no longer handed to them.
@@ -544,8 +538,9 @@ Next convertOne(ConverterContext& ctx, RunState& run, const std::wstring& source
     // name, else a link or copy in the temporary folder; a new archive is
     // written under an ASCII name and moved to its real name).
     AnsiSource sourceForm;
+    // A stand-in is made in the temporary folder, beside the work folders.
     if (!prepareAnsiSource(source, run.tempPath, sourceForm)) {
-        refuseUnreachableSource(ctx, source);
+        refuseWorkFolder(ctx, source);
         return Next::nextEntry;
     }
     NewArchive output;
