@@ -11,6 +11,7 @@
 #include "support/dialog_driver.h"
 #include "support/scratch_folder.h"
 #include "support/standins.h"
+#include "base/wide_text.h"
 #include "support/text.h"
 #include "base/paths.h"
 #include "ui/conversion_dialog.h"
@@ -80,8 +81,7 @@ protected:
     }
     void prepare(uint32_t formats, const std::string& sourceUtf8 = "C:\\source") {
         prepareContext(ctx, formats);
-        std::wstring source = toWide(sourceUtf8);
-        source.copy(ctx.sourceFolder, MAX_PATH - 1);
+        setFolderField(ctx.sourceFolder, toWide(sourceUtf8));
     }
     // Shows the dialog while `script` plays the user.
     INT_PTR run(const std::function<void(DialogDriver&, SeenWindow&)>& script) {
@@ -485,7 +485,7 @@ TEST_F(ConversionDialog, AnsweringNoCreatesNothing) {
 
 TEST_F(ConversionDialog, RootsAreAcceptedWhenTheyExist) {
     EXPECT_TRUE(confirmAndCreateFolder(L"C:\\"));
-    EXPECT_TRUE(confirmAndCreateFolder(wideOfAnsi(work)));
+    EXPECT_TRUE(confirmAndCreateFolder(wideFromAnsi(work)));
     EXPECT_FALSE(confirmAndCreateFolder(L"C:"));
     EXPECT_FALSE(confirmAndCreateFolder(L"\\\\server"));
     EXPECT_FALSE(confirmAndCreateFolder(L"\\\\server\\share"));
@@ -651,7 +651,7 @@ TEST_F(ConversionDialog, DestinationInAnyScriptIsTakenExactly) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Kesta\\Veltrox");
-        std::wstring target = wideOfAnsi(work) + toWide(c.name);
+        std::wstring target = wideFromAnsi(work) + toWide(c.name);
         bool inCodePage = fromAnsi(toAnsi(c.name)) == c.name;
         if (c.route != CREATED) CreateDirectoryW(target.c_str(), nullptr);
         if (c.route != FROM_HISTORY) writeString("FolderHist", "1", "C:\\recent");

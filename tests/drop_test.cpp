@@ -17,6 +17,7 @@
 #include "support/host.h"
 #include "support/scratch_folder.h"
 #include "support/standins.h"
+#include "base/wide_text.h"
 #include "support/text.h"
 
 namespace {
@@ -63,12 +64,16 @@ void resetSettings(int askSameConvert = 0) {
     writeDword("option", "AskSameConvert", askSameConvert);
 }
 
-int drop(const std::vector<std::string>& ansiPaths, const std::string& markerFolder) {
+int dropWide(const std::vector<std::wstring>& paths, const std::string& markerFolder) {
     std::string marker = markerFolder + toAnsi("書庫を変換して保存....Veltrox");
     writeBytes(marker, "marker");
+    return deliverDrop(toWide(fromAnsi(marker)), paths);
+}
+
+int drop(const std::vector<std::string>& ansiPaths, const std::string& markerFolder) {
     std::vector<std::wstring> paths;
     for (const std::string& p : ansiPaths) paths.push_back(toWide(fromAnsi(p)));
-    return deliverDrop(toWide(fromAnsi(marker)), paths);
+    return dropWide(paths, markerFolder);
 }
 
 // A stand-in archive of the given files (name=data).
@@ -101,7 +106,7 @@ std::vector<std::string> contentOf(const std::string& archivePath, std::string* 
 int filesIn(const std::string& folder) {
     WIN32_FIND_DATAW found;
     int count = 0;
-    HANDLE search = FindFirstFileW((wideOfAnsi(folder) + L"*").c_str(), &found);
+    HANDLE search = FindFirstFileW((wideFromAnsi(folder) + L"*").c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) return 0;
     do count += !(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
     while (FindNextFileW(search, &found));
@@ -285,19 +290,17 @@ TEST_F(DropFixture, SelfExtractingTargetGetsTheSourceTime) {
     SYSTEMTIME st = {2001, 2, 0, 3, 4, 5, 6, 0};
     SystemTimeToFileTime(&st, &old);
     for (const std::wstring stem : {L"a", L"caf\u00e9"}) {
-        std::wstring a = wideOfAnsi(source.path()) + stem + L".7z";
-        ASSERT_TRUE(MoveFileW(wideOfAnsi(makeArchive(source / "made.7z", {{"a.txt", "a"}})).c_str(), a.c_str()));
+        std::wstring a = wideFromAnsi(source.path()) + stem + L".7z";
+        ASSERT_TRUE(MoveFileW(wideFromAnsi(makeArchive(source / "made.7z", {{"a.txt", "a"}})).c_str(), a.c_str()));
         HANDLE h = CreateFileW(a.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
         SetFileTime(h, nullptr, nullptr, &old);
         CloseHandle(h);
         DialogDriver driver([&](DialogDriver& d) {
             confirmDialog(d, {dest.path(), IDC_CONV_LZH, {IDC_CONV_SFX, IDC_CONV_SAME_TIME}});
         });
-        std::string markerFile = marker.path() + toAnsi("書庫を変換して保存....Veltrox");
-        writeBytes(markerFile, "marker");
-        EXPECT_EQ(deliverDrop(wideOfAnsi(markerFile), {a}), 0);
+        EXPECT_EQ(dropWide({a}, marker.path()), 0);
         EXPECT_TRUE(driver.finish());
-        std::wstring out = wideOfAnsi(dest.path()) + stem;
+        std::wstring out = wideFromAnsi(dest.path()) + stem;
         WIN32_FILE_ATTRIBUTE_DATA info;
         ASSERT_TRUE(GetFileAttributesExW((out + L".exe").c_str(), GetFileExInfoStandard, &info));
         EXPECT_EQ(CompareFileTime(&info.ftLastWriteTime, &old), 0);
@@ -914,12 +917,10 @@ TEST_F(DropFixture, ArchiverDllsGetExactAnsiPathsOrFormsOfTheirOwn) {
     const std::wstring foreign = L"caf\u00e9\u00fc";
     std::string plain = makeArchive(source / (japanese + ".lzh"), {{"p.txt", "p"}});
     std::string standInSource = makeArchive(source / "standin.lzh", {{"f.txt", "f"}});
-    std::wstring foreignSource = wideOfAnsi(source.path()) + foreign + L".lzh";
-    ASSERT_TRUE(MoveFileW(wideOfAnsi(standInSource).c_str(), foreignSource.c_str()));
+    std::wstring foreignSource = wideFromAnsi(source.path()) + foreign + L".lzh";
+    ASSERT_TRUE(MoveFileW(wideFromAnsi(standInSource).c_str(), foreignSource.c_str()));
     DialogDriver driver([&](DialogDriver& d) { confirmDialog(d, {dest.path(), IDC_CONV_7Z}); });
-    std::string markerFile = marker.path() + toAnsi("書庫を変換して保存....Veltrox");
-    writeBytes(markerFile, "marker");
-    EXPECT_EQ(deliverDrop(wideOfAnsi(markerFile), {wideOfAnsi(plain), foreignSource}), 0);
+    EXPECT_EQ(dropWide({wideFromAnsi(plain), foreignSource}, marker.path()), 0);
     ASSERT_TRUE(driver.finish());
     std::vector<StandinCall> calls = readStandinCommands(dlls.logPath());
     ASSERT_EQ(calls.size(), 4u);
@@ -932,8 +933,8 @@ TEST_F(DropFixture, ArchiverDllsGetExactAnsiPathsOrFormsOfTheirOwn) {
             << line;
     }
     EXPECT_EQ(contentOf(dest / (japanese + ".7z")), (std::vector<std::string>{"F p.txt=p"}));
-    std::wstring foreignOutput = wideOfAnsi(dest.path()) + foreign + L".7z";
-    EXPECT_TRUE(MoveFileW(foreignOutput.c_str(), wideOfAnsi(dest / "foreign.7z").c_str()));
+    std::wstring foreignOutput = wideFromAnsi(dest.path()) + foreign + L".7z";
+    EXPECT_TRUE(MoveFileW(foreignOutput.c_str(), wideFromAnsi(dest / "foreign.7z").c_str()));
     EXPECT_EQ(contentOf(dest / "foreign.7z"), (std::vector<std::string>{"F f.txt=f"}));
     EXPECT_EQ(filesIn(dest.path()), 2);   // the two new archives; no ASCII form is left
     EXPECT_TRUE(GetFileAttributesW(foreignSource.c_str()) != INVALID_FILE_ATTRIBUTES);

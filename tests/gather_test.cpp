@@ -13,6 +13,7 @@
 #include "support/drop_context.h"
 #include "support/dialog_driver.h"
 #include "support/scratch_folder.h"
+#include "base/wide_text.h"
 #include "support/text.h"
 #include "ui/resources/resource.h"
 
@@ -345,7 +346,7 @@ TEST_F(Gather, ListKeepsItsSpareZeroBytesWhileGrowing) {
         std::string path = "C:\\" + std::string(i % 250, 'p') + std::to_string(i);
         if (path.size() > 259) path.resize(259);
         wchar_t* before = list.block;
-        ASSERT_TRUE(appendInput(ctx_, list, wideOfAnsi(path)));
+        ASSERT_TRUE(appendInput(ctx_, list, wideFromAnsi(path)));
         if (list.block != before) ++moves;
         written.push_back(path);
         size_t size = HeapSize(ctx_.listHeap, 0, list.block);
@@ -364,9 +365,9 @@ TEST_F(Gather, FolderEndingInDotContributesNothing) {
     InputList list;
     list.block = static_cast<wchar_t*>(HeapAlloc(ctx_.listHeap, HEAP_ZERO_MEMORY, INPUT_LIST_SPARE * sizeof(wchar_t)));
     list.capacity = INPUT_LIST_SPARE;
-    EXPECT_TRUE(searchFolder(ctx_, list, wideOfAnsi(scratch_.path() + "."), false));
+    EXPECT_TRUE(searchFolder(ctx_, list, wideFromAnsi(scratch_.path() + "."), false));
     EXPECT_EQ(list.used, 0u);
-    EXPECT_TRUE(searchFolder(ctx_, list, wideOfAnsi(scratch_.path()), false));
+    EXPECT_TRUE(searchFolder(ctx_, list, wideFromAnsi(scratch_.path()), false));
     EXPECT_EQ(listOf(list.block), std::vector<std::string>{scratch_ / "a.lzh"});
 }
 

@@ -10,6 +10,7 @@
 #include "engine/identify.h"
 #include "support/drop_context.h"
 #include "support/scratch_folder.h"
+#include "base/wide_text.h"
 #include "support/text.h"
 
 namespace {
@@ -32,7 +33,7 @@ protected:
     // The file name part of the result ("" when refused).
     std::string name(const char* stem, ArchiveFormat target, bool sfx) {
         std::wstring output;
-        if (!makeOutputName(ctx_, wideOfAnsi(stem), target, sfx, output)) return "";
+        if (!makeOutputName(ctx_, wideFromAnsi(stem), target, sfx, output)) return "";
         std::string full = ansiOfWide(output);
         EXPECT_EQ(full.compare(0, dest_.size(), dest_), 0) << full;
         return full.substr(dest_.size());
@@ -128,7 +129,7 @@ TEST_F(OutputName, RefusesWhatDoesNotFit) {
     for (const Case& c : cases) {
         std::string stem(c.stemLength, 's');
         std::wstring output;
-        bool ok = makeOutputName(ctx_, wideOfAnsi(stem), c.target, c.sfx, output);
+        bool ok = makeOutputName(ctx_, wideFromAnsi(stem), c.target, c.sfx, output);
         EXPECT_EQ(ok, c.fits) << c.stemLength << " " << c.target;
         if (ok) EXPECT_EQ(ansiOfWide(output), longDest + stem + targetExtension(c.target));
     }

@@ -1,6 +1,7 @@
 #include "support/scratch_folder.h"
 
 #include "base/paths.h"
+#include "base/wide_text.h"
 
 #include <windows.h>
 #include <cstdio>
@@ -50,14 +51,7 @@ void removeTreeW(const std::wstring& folder) {
 
 }  // namespace
 
-void removeTree(const std::string& folder) {
-    int length = MultiByteToWideChar(CP_ACP, 0, folder.c_str(), -1, nullptr, 0);
-    if (length <= 0) return;
-    std::wstring wide(static_cast<size_t>(length), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, folder.c_str(), -1, &wide[0], length);
-    wide.resize(static_cast<size_t>(length - 1));
-    removeTreeW(wide);
-}
+void removeTree(const std::string& folder) { removeTreeW(wideFromAnsi(folder)); }
 
 void makeTree(const std::string& folder, const std::vector<std::string>& relativeNames) {
     for (const std::string& name : relativeNames) {

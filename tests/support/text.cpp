@@ -22,10 +22,9 @@ std::string toAnsi(const std::string& utf8) { return encode(CP_ACP, decode(CP_UT
 std::string fromAnsi(const std::string& ansi) { return encode(CP_UTF8, decode(CP_ACP, ansi)); }
 std::wstring toWide(const std::string& utf8) { return decode(CP_UTF8, utf8); }
 std::string fromWide(const std::wstring& wide) { return encode(CP_UTF8, wide); }
-std::wstring wideOfAnsi(const std::string& ansi) { return decode(CP_ACP, ansi); }
 std::string ansiOfWide(const std::wstring& wide) { return encode(CP_ACP, wide); }
-void setFolderField(wchar_t* field, const std::string& ansi) {
-    std::wstring wide = decode(CP_ACP, ansi).substr(0, MAX_PATH - 1);
-    wide.copy(field, wide.size());
-    field[wide.size()] = L'\0';
+void setFolderField(wchar_t* field, const std::wstring& path) {
+    size_t length = path.copy(field, MAX_PATH - 1);
+    field[length] = L'\0';
 }
+void setFolderField(wchar_t* field, const std::string& ansi) { setFolderField(field, decode(CP_ACP, ansi)); }

@@ -7,8 +7,9 @@ std::string toAnsi(const std::string& utf8);
 std::string fromAnsi(const std::string& ansi);
 std::wstring toWide(const std::string& utf8);
 std::string fromWide(const std::wstring& wide);
-// The UTF-16 form of ANSI text and back (test paths are ANSI strings).
-std::wstring wideOfAnsi(const std::string& ansi);
+// The ANSI form of UTF-16 text (test paths are ANSI strings; the other way
+// is wideFromAnsi of base/wide_text.h).
 std::string ansiOfWide(const std::wstring& wide);
-// Copies a path into one of the context's MAX_PATH folder fields.
+// Copies a path, terminated, into one of the context's MAX_PATH folder fields.
+void setFolderField(wchar_t* field, const std::wstring& path);
 void setFolderField(wchar_t* field, const std::string& ansi);

@@ -501,17 +501,11 @@ ProgressWindow::~ProgressWindow() {
   wchar_t value[16];
   DWORD n = GetEnvironmentVariableW(L"HOSTARC_PROGRESS_MIN_MS", value, 16);
   DWORD least = n > 0 && n < 16 ? wcstoul(value, nullptr, 10) : 0;
-  while (window_ && !progressCancelled && GetTickCount() - shownAt_ < least) {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      if (!IsDialogMessageW(window_, &msg)) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-      }
-    }
-    Sleep(10);
-  }
+  while (window_ && !progressCancelled && GetTickCount() - shownAt_ < least) waitHandlingMessages(10);
   progressWindow = nullptr;
+  // A Cancel ends this call only: later calls without a window must not
+  // read it as theirs.
+  progressCancelled = false;
   if (window_) DestroyWindow(window_);
 }
 
