@@ -276,6 +276,13 @@ bool runArchiverCommand(ConverterContext& ctx, HMODULE module, const char* expor
     return ctx.lastArchiverResult == 0;
 }
 
+std::wstring archiverOutputText(const ConverterContext& ctx) {
+    std::string text(ctx.outputBuffer, strnlen(ctx.outputBuffer, sizeof ctx.outputBuffer));
+    std::wstring wide;
+    if (ctx.unicodeNames && wideFromUtf8(text, wide)) return wide;
+    return wideFromAnsi(text);
+}
+
 const char* commandExportName(ArchiveFormat format) {
     const ArchiverRow* row = findRow(format);
     return row ? row->commandExport : nullptr;

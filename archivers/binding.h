@@ -65,6 +65,11 @@ void probeArchivers(ConverterContext& ctx);
 bool runArchiverCommand(ConverterContext& ctx, HMODULE module, const char* exportName,
                         const std::string& commandLine);
 
+// What the last command wrote into ctx.outputBuffer, as UTF-16: UTF-8 from
+// a call in the Unicode mode (ctx.unicodeNames), ANSI otherwise. A DLL may
+// fill the whole buffer without a terminator.
+std::wstring archiverOutputText(const ConverterContext& ctx);
+
 // The command export name of the DLL serving `format` ("Unlha", "Tar", ...),
 // or null for formats without one (ACE, combinations).
 const char* commandExportName(ArchiveFormat format);

@@ -277,9 +277,7 @@ void reportUnverified(const ConverterContext& ctx, const std::vector<std::wstrin
 
 // The archiver's own text for a failure message: its last two lines, each
 // cut to 100 characters.
-// A DLL may fill the whole buffer without a terminator.
-std::wstring outputExcerpt(const char* output, size_t size) {
-    std::wstring text = wideFromAnsi(std::string(output, strnlen(output, size)));
+std::wstring outputExcerpt(const std::wstring& text) {
     std::vector<std::wstring> lines;
     size_t start = 0;
     while (start < text.size()) {
@@ -299,7 +297,7 @@ std::wstring outputExcerpt(const char* output, size_t size) {
 
 void recordFailure(const ConverterContext& ctx, RunState& run, const std::wstring& source, bool extraction) {
     run.failures.push_back(
-        Failure{source, extraction, ctx.lastArchiverResult, outputExcerpt(ctx.outputBuffer, sizeof ctx.outputBuffer)});
+        Failure{source, extraction, ctx.lastArchiverResult, outputExcerpt(archiverOutputText(ctx))});
 }
 
 // One message after the run naming the archives that were not converted

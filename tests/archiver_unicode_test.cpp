@@ -84,3 +84,23 @@ TEST(ArchiverUnicodeMode, WhichFormatsCarryUnicodeNames) {
     EXPECT_FALSE(archiverCarriesUnicodeNames(ctx, FMT_BZA));  // not installed
     unloadArchivers(ctx);
 }
+
+// The DLL's own text reads as UTF-8 after a call in the Unicode mode, as ANSI
+// otherwise (also when "UTF-8" would not decode), and never past the buffer.
+TEST(ArchiverUnicodeMode, OutputTextInTheModeOfTheCall) {
+    DropContext ctx;
+    const struct {
+        int unicodeNames;
+        std::string bytes;
+        std::wstring text;
+    } rows[] = {{1, "\xc3\xbc \xed\x95\x9c", L"\u00fc \ud55c"},
+                {0, "\x95\x5c", L"\u8868"},
+                {1, "\x95\x5c", L"\u8868"}};
+    for (const auto& row : rows) {
+        ctx.unicodeNames = row.unicodeNames;
+        memcpy(ctx.outputBuffer, row.bytes.c_str(), row.bytes.size() + 1);
+        EXPECT_EQ(archiverOutputText(ctx), row.text) << row.bytes;
+    }
+    memset(ctx.outputBuffer, 'a', sizeof ctx.outputBuffer);
+    EXPECT_EQ(archiverOutputText(ctx).size(), sizeof ctx.outputBuffer);
+}
