@@ -440,6 +440,9 @@ void packWorkFolder(ConverterContext& ctx, RunState& run, const std::wstring& so
         !isFile(outputPath)) {
         if (listRefused) refuseWorkFolder(ctx, source);
         else recordFailure(ctx, run, source, false);
+        // A plain archive that a failed self-extracting step left stays, as
+        // it would under a name the DLL could write itself.
+        if (isFile(outputPath)) commitAnsiTarget(output.target);
         return;
     }
     followExecutable(output);

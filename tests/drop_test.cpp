@@ -310,6 +310,27 @@ TEST_F(DropFixture, SelfExtractingTargetGetsTheSourceTime) {
     EXPECT_EQ(filesIn(dest.path()), 2);   // nothing else is left in the destination
 }
 
+// A self-extracting step that fails leaves the plain archive under its real
+// name, also when the DLLs wrote it under an ASCII name of the converter's.
+TEST_F(DropFixture, FailedSelfExtractorLeavesThePlainArchiveUnderItsRealName) {
+    StandinFolder dlls({"unlha32.dll", "7-zip32.dll"});   // no 7z self-extractor module
+    for (const std::wstring stem : {L"a", L"caf\u00e9"}) {
+        std::wstring a = wideFromAnsi(source.path()) + stem + L".lzh";
+        ASSERT_TRUE(MoveFileW(wideFromAnsi(makeArchive(source / "made.lzh", {{"a.txt", "a"}})).c_str(), a.c_str()));
+        DialogDriver driver([&](DialogDriver& d) {
+            confirmDialog(d, {dest.path(), IDC_CONV_7Z, {IDC_CONV_SFX}});
+            d.click(d.waitFor("Veltrox.dll"), IDOK);   // no module
+            d.click(d.waitFor("Veltrox.dll"), IDOK);   // not converted
+        });
+        EXPECT_EQ(dropWide({a}, marker.path()), 0);
+        EXPECT_TRUE(driver.finish());
+        DWORD plain = GetFileAttributesW((wideFromAnsi(dest.path()) + stem + L".7z").c_str());
+        EXPECT_TRUE(plain != INVALID_FILE_ATTRIBUTES && !(plain & FILE_ATTRIBUTE_DIRECTORY)) << fromWide(stem);
+        resetSettings();
+    }
+    EXPECT_EQ(filesIn(dest.path()), 2);
+}
+
 TEST_F(DropFixture, OverlongWorkFolderIsRefusedAndTheNextArchiveConverted) {
     StandinFolder dlls({"unlha32.dll", "7-zip32.dll"});
     std::string longName = source / (std::string(259 - source.path().size() - 4, 'n') + ".lzh");
