@@ -11,12 +11,7 @@ BUILD="$1"
 
 start_drop_test "$BUILD" unicode_drops_test
 tree="$WORK/names"
-mkdir -p "$tree/déjà vu" "$tree/$JP_DIR"
-printf 'u\n' >"$tree/ü.txt"
-printf 'k\n' >"$tree/한글.txt"
-head -c 3000 /dev/urandom >"$tree/😀.png"
-printf 'j\n' >"$tree/$JP_DIR/ソース.txt"
-printf 'd\n' >"$tree/déjà vu/x.txt"
+make_unicode_tree "$tree"
 mkdir -p "$WORK/in"
 (cd "$tree" && 7zz a -bd -tzip "$WORK/in/names.zip" . >/dev/null && 7zz a -bd "$WORK/in/names.7z" . >/dev/null)
 python3 "$2/tests/fixtures/make_rar.py" --utf8 "$WORK/in/names.rar" "$tree"
@@ -81,11 +76,7 @@ for c in "${cases[@]}"; do
   fi
   if [ "$expected" = same ] || [ "$expected" = recycled ]; then
     expect_eq "$label: named after the source" "$stem.$target" "${out##*/}"
-    mkdir -p "$dest.check"
-    case "$target" in
-      lzh) bsdtar -x -f "$out" -C "$dest.check" ;;
-      *) 7zz x -y -bd -o"$dest.check" "$out" >/dev/null ;;
-    esac
+    host_extract_utf8 "$target" "$out" "$dest.check"
     expect_same_files "$label" "$tree" "$dest.check"
   else
     expect_eq "$label: nothing written" "" "$(ls -A "$dest")"
@@ -98,16 +89,25 @@ done
 # too: an archive of code page 932 names, itself named outside the code page
 # in such a folder, into a destination outside it.
 mkdir -p "$WORK/in/Ünï-파일"
-for c in "zip tar" "lzh zip" "tar lzh"; do
-  read -r from target <<<"$c"
+# The last one through the temporary folder outside the code page, recycled:
+# tar32.dll lists it there.
+for c in "zip tar" "lzh zip" "tar lzh temp"; do
+  read -r from target extra <<<"$c"
   source="$(ls "$WORK/src/"*-"$from".*)"
   name="crème-$from.${source##*.}"
   cp "$source" "$WORK/in/Ünï-파일/$name"
   dest="$WORK/out/Zïel-한"
   mkdir -p "$dest"
-  drop_on_veltrox --dest "$(winpath "$dest")" --format "$target" -- "$WORK/in/Ünï-파일/$name" >"$dest-$from.log"
+  options=()
+  [ "$extra" = temp ] && temp_outside on && options=(--afterdel on)
+  drop_on_veltrox --dest "$(winpath "$dest")" --format "$target" "${options[@]}" -- "$WORK/in/Ünï-파일/$name" \
+    >"$dest-$from.log"
   out="$dest/crème-$from.$target"
-  label="$name to $target"
+  label="$name to $target ${extra:-}"
+  if [ "$extra" = temp ]; then
+    temp_outside off
+    expect_true "$label: source in the Recycle Bin" test -f "$XDG_DATA_HOME/Trash/files/$name" -a ! -e "$WORK/in/Ünï-파일/$name"
+  fi
   expect_true "$label: named after the source" test -f "$out"
   rm -rf "$dest.check"
   host_extract "$target" "$out" "$dest.check"

@@ -59,34 +59,6 @@ void appendTime(const char* kind, const FILETIME& start, const FILETIME& end) {
   CloseHandle(file);
 }
 
-std::wstring wideOf(const std::string& text, UINT codePage) {
-  int n = MultiByteToWideChar(codePage, 0, text.c_str(), -1, nullptr, 0);
-  if (n <= 1) return std::wstring();
-  std::wstring wide((size_t)n - 1, L'\0');
-  MultiByteToWideChar(codePage, 0, text.c_str(), -1, &wide[0], n);
-  return wide;
-}
-
-// Text as the DLL gives and takes it: ANSI, or UTF-8 in Unicode mode.
-std::string ansiOf(const std::wstring& wide) {
-  UINT codePage = hostTextCodePage();
-  int n = WideCharToMultiByte(codePage, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
-  if (n <= 1) return std::string();
-  std::string text((size_t)n - 1, '\0');
-  WideCharToMultiByte(codePage, 0, wide.c_str(), -1, &text[0], n, nullptr, nullptr);
-  return text;
-}
-
-std::wstring fullPathOf(const std::wstring& path) {
-  DWORD n = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-  if (n == 0) return path;
-  std::wstring full(n, L'\0');
-  n = GetFullPathNameW(path.c_str(), n, &full[0], nullptr);
-  full.resize(n);
-  while (full.size() > 3 && full.back() == L'\\') full.pop_back();
-  return full;
-}
-
 bool isDots(const wchar_t* name) { return !wcscmp(name, L".") || !wcscmp(name, L".."); }
 
 void removeTree(const std::wstring& folder) {
@@ -117,7 +89,7 @@ void walk(const std::wstring& folder, const std::wstring& relative, std::vector<
     std::wstring shown = name;
     for (wchar_t& c : shown)
       if (c == L'\\') c = L'/';
-    items.push_back(Item{ansiOf(shown), isFolder ? 0 : found.nFileSizeLow, isFolder});
+    items.push_back(Item{fromWide(shown, hostTextCodePage()), isFolder ? 0 : found.nFileSizeLow, isFolder});
     if (isFolder) walk(folder, name + L"\\", items);
   } while (FindNextFileW(find, &found));
   FindClose(find);
@@ -169,7 +141,7 @@ std::vector<std::string> extraNames(const std::wstring& fileName) {
       if (lstrcmpiW(item.substr(0, arrow).c_str(), fileName.c_str()) != 0) continue;
       item = item.substr(arrow + 1);
     }
-    if (!item.empty()) names.push_back(ansiOf(item));
+    if (!item.empty()) names.push_back(fromWide(item, hostTextCodePage()));
   }
   return names;
 }
@@ -181,18 +153,23 @@ HANDLE hostOpenArchive(const char* format, LPCSTR archive) {
   staged.drop();
   if (!archive) return nullptr;
   Identity identity;
-  if (!identity.read(wideOf(archive, hostTextCodePage()))) return nullptr;
+  if (!identity.read(toWide(archive, hostTextCodePage()))) return nullptr;
   static unsigned counter = 0;
   WCHAR temp[MAX_PATH + 1];
   DWORD n = GetTempPathW(MAX_PATH + 1, temp);
   if (n == 0 || n > MAX_PATH) return nullptr;
+  // The staging folder is named to the host tools in the DLL's text: the
+  // short form of a temporary folder that the ANSI code page cannot name.
+  WCHAR shortTemp[MAX_PATH + 1];
+  DWORD shortLength = GetShortPathNameW(temp, shortTemp, MAX_PATH + 1);
+  if (shortLength > 0 && shortLength <= MAX_PATH) wcscpy(temp, shortTemp);
   wchar_t name[64];
   swprintf(name, 64, L"hostlist-%lu-%u", (unsigned long)GetCurrentProcessId(), ++counter);
   std::wstring folder = fullPathOf(std::wstring(temp) + name);
   removeTree(folder);
   char output[4096];
   FILETIME stagingStart = nowTime();
-  if (hostExtract(format, archive, ansiOf(folder) + "\\", output, sizeof output) != 0) {
+  if (hostExtract(format, archive, fromWide(folder, hostTextCodePage()) + "\\", output, sizeof output) != 0) {
     removeTree(folder);
     return nullptr;
   }

@@ -13,11 +13,6 @@
 // every host archiver runs through a small runner script that writes the exit
 // status into a file when the archiver ends; the DLL waits for that file.
 
-namespace {
-
-typedef char*(CDECL* UnixNameFn)(LPCWSTR);
-typedef WCHAR*(CDECL* DosNameFn)(const char*);
-
 std::wstring toWide(const std::string& text, UINT codePage) {
   if (text.empty()) return std::wstring();
   int n = MultiByteToWideChar(codePage, 0, text.data(), (int)text.size(), nullptr, 0);
@@ -34,11 +29,7 @@ std::string fromWide(const std::wstring& wide, UINT codePage) {
   return text;
 }
 
-// Host path (UTF-8) of a Windows path, "" when Wine cannot give one.
-std::string unixPathOf(const std::wstring& path) {
-  HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-  UnixNameFn toUnix = kernel ? (UnixNameFn)(void*)GetProcAddress(kernel, "wine_get_unix_file_name") : nullptr;
-  if (!toUnix) return std::string();
+std::wstring fullPathOf(const std::wstring& path) {
   std::wstring full = path;
   DWORD n = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
   if (n) {
@@ -46,8 +37,21 @@ std::string unixPathOf(const std::wstring& path) {
     n = GetFullPathNameW(path.c_str(), n, &full[0], nullptr);
     full.resize(n);
   }
-  // A folder's trailing backslash is dropped (but not the root's).
   while (full.size() > 3 && full.back() == L'\\') full.pop_back();
+  return full;
+}
+
+namespace {
+
+typedef char*(CDECL* UnixNameFn)(LPCWSTR);
+typedef WCHAR*(CDECL* DosNameFn)(const char*);
+
+// Host path (UTF-8) of a Windows path, "" when Wine cannot give one.
+std::string unixPathOf(const std::wstring& path) {
+  HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+  UnixNameFn toUnix = kernel ? (UnixNameFn)(void*)GetProcAddress(kernel, "wine_get_unix_file_name") : nullptr;
+  if (!toUnix) return std::string();
+  std::wstring full = fullPathOf(path);
   char* unixName = toUnix(full.c_str());
   if (!unixName) return std::string();
   std::string result = unixName;

@@ -15,6 +15,13 @@ constexpr int HOST_ERROR_START = 0x8021;     // the host archiver could not be r
 constexpr int HOST_ERROR_DLL = 0x8023;       // a companion DLL cannot be loaded
 constexpr int HOST_ERROR_CANCELLED = 0x802C; // Cancel was pressed in the progress window
 
+// Text conversions between the DLLs' byte texts and UTF-16.
+std::wstring toWide(const std::string& text, UINT codePage);
+std::string fromWide(const std::wstring& wide, UINT codePage);
+// The full form of a Windows path, a folder's trailing backslash dropped
+// (but not a root's).
+std::wstring fullPathOf(const std::wstring& path);
+
 // One token of a command line: quoted tokens are never switches.
 struct CommandToken {
   std::string text;

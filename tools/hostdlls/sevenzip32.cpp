@@ -6,6 +6,7 @@
 // process's current directory in its output folder.
 #include "hostlist.h"
 #include "hostrun.h"
+#include "unicode_mode.h"
 
 namespace {
 
@@ -17,7 +18,7 @@ int sevenZipCommand(LPCSTR commandLine, LPSTR output, DWORD outputSize) {
   if (verb == "x" || verb == "e") {
     if (cmd.words.size() != 3) return HOST_ERROR_COMMAND;
     int result = hostExtract("7z", cmd.words[1], cmd.words[2], output, outputSize);
-    SetCurrentDirectoryA(cmd.words[2].c_str());
+    SetCurrentDirectoryW(toWide(cmd.words[2], hostTextCodePage()).c_str());
     return result;
   }
   if (verb != "a") return HOST_ERROR_COMMAND;
