@@ -4,6 +4,7 @@
 // call. Behaviour is read from STANDIN_* environment variables at every call,
 // so a test in the same process can change it between calls.
 #include "standin.h"
+#include "support/text.h"
 #include "archivers/individual_info.h"
 #include "support/standin_archive.h"
 #include <cstdio>
@@ -13,6 +14,10 @@
 #include <vector>
 
 namespace {
+
+// The DLL's Unicode mode (<Command>SetUnicodeMode): command lines, response
+// files and the listing are UTF-8 then (what is logged stays as given).
+bool unicodeMode = false;
 
 const int RESULT_BAD_COMMAND = 0x8001;   // command not understood
 const int RESULT_FAILED = 0x8010;        // archive unreadable, file missing, write failed
@@ -403,7 +408,10 @@ bool compress(const StandinIdentity& id, const Command& c, std::string& error) {
     for (const std::string& spec : specs) {
         bool ok = true;
         if (!spec.empty() && spec[0] == '@') {
-            for (const std::string& name : listEntries(fileLines(fullPath(spec.substr(1)))))
+            std::vector<std::string> lines = fileLines(fullPath(spec.substr(1)));
+            if (unicodeMode)
+                for (std::string& line : lines) line = toAnsi(line);
+            for (const std::string& name : listEntries(lines))
                 if (!(ok = packer.addSpec(name))) break;
         } else {
             ok = packer.addSpec(spec);
@@ -454,7 +462,8 @@ int standinRunCommand(const StandinIdentity& id, HWND owner, LPCSTR commandLine,
     record += "outfirst\t" + std::to_string(output && outputSize ? static_cast<unsigned char>(output[0]) : -1) + "\n";
     record += std::string("cmd\t") + (commandLine ? commandLine : "") + "\n";
 
-    Command command = parseCommand(commandLine ? commandLine : "");
+    std::string text = commandLine ? commandLine : "";
+    Command command = parseCommand(unicodeMode ? toAnsi(text).c_str() : text.c_str());
     for (const std::string& argument : command.arguments) {
         if (argument.size() > 1 && argument[0] == '@')
             for (const std::string& line : fileLines(fullPath(argument.substr(1)))) record += "list\t" + line + "\n";
@@ -506,21 +515,6 @@ struct Listing {
     bool utf8 = false;   // opened in Unicode mode: names reported in UTF-8
 };
 
-// The DLL's Unicode mode (<Command>SetUnicodeMode): the listing takes its
-// archive path and gives its names in UTF-8 then.
-bool listingInUnicode = false;
-
-std::string recode(const std::string& text, UINT from, UINT to) {
-    if (text.empty()) return text;
-    int n = MultiByteToWideChar(from, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(n > 0 ? n : 0, L'\0');
-    if (n > 0) MultiByteToWideChar(from, 0, text.data(), static_cast<int>(text.size()), &wide[0], n);
-    int m = WideCharToMultiByte(to, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
-    std::string out(m > 0 ? m : 0, '\0');
-    if (m > 0) WideCharToMultiByte(to, 0, wide.data(), static_cast<int>(wide.size()), &out[0], m, nullptr, nullptr);
-    return out;
-}
-
 // tar32.dll names entries as stored ("./d/", "./d/f.txt", folders with the
 // attribute "----" and a trailing "/"); the others "d\f.txt" with folders
 // marked "D".
@@ -554,12 +548,12 @@ HANDLE standinOpenListing(const StandinIdentity& id, HWND, LPCSTR archivePath, D
     std::string bytes;
     StandinArchive archive;
     std::string path = archivePath ? archivePath : "";
-    if (listingInUnicode) path = recode(path, CP_UTF8, CP_ACP);
+    if (unicodeMode) path = toAnsi(path);
     if (spec == "fail" || !readWholeFile(fullPath(path), bytes) ||
         !decodeStandinArchive(bytes, archive))
         return nullptr;
     Listing* listing = new Listing;
-    listing->utf8 = listingInUnicode;
+    listing->utf8 = unicodeMode;
     if (std::strcmp(id.key, "TAR32") == 0) listing->items.push_back(ListedItem{"./", 0, "----"});
     for (const StandinEntry& e : archive.entries) listing->items.push_back(listedItem(id, e.name, e.folder, e.data.size()));
     size_t pos = 0;
@@ -587,7 +581,7 @@ int standinFindEntry(HANDLE handle, LPCSTR pattern, void* record) {
     IndividualInfo& out = *static_cast<IndividualInfo*>(record);
     std::memset(&out, 0, sizeof out);
     out.dwOriginalSize = out.dwCompressedSize = item.size;
-    std::string name = listing->utf8 ? recode(item.name, CP_ACP, CP_UTF8) : item.name;
+    std::string name = listing->utf8 ? fromAnsi(item.name) : item.name;
     lstrcpynA(out.szFileName, name.c_str(), sizeof out.szFileName);
     lstrcpynA(out.szAttribute, item.attribute.c_str(), sizeof out.szAttribute);
     return 0;
@@ -615,7 +609,7 @@ void standinFillZpVersion(const StandinIdentity& id, unsigned char* record) {
 BOOL standinSetUnicodeMode(const StandinIdentity& id, BOOL unicode) {
     std::string name = std::string(id.commandName) + "SetUnicodeMode";
     logSimpleCall(id, name.c_str(), unicode ? 1 : 0);
-    listingInUnicode = unicode != FALSE;
+    unicodeMode = unicode != FALSE;
     return TRUE;
 }
 
