@@ -97,19 +97,29 @@ std::wstring folderFrom(Query query) {
     return std::wstring();
 }
 
-std::wstring programFolder() {
+// The full path of a module's file (null: the program's), "" when unknown.
+std::wstring moduleFileName(HMODULE module) {
     std::vector<wchar_t> buffer(MAX_PATH + 1);
     for (;;) {
-        DWORD length = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        DWORD length = GetModuleFileNameW(module, buffer.data(), static_cast<DWORD>(buffer.size()));
         if (length == 0) return std::wstring();
-        if (length < buffer.size()) {
-            std::wstring path(buffer.data(), length);
-            size_t slash = path.find_last_of(L'\\');
-            return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
-        }
+        if (length < buffer.size()) return std::wstring(buffer.data(), length);
         if (buffer.size() > 32768) return std::wstring();
         buffer.resize(buffer.size() * 2);
     }
+}
+
+// AddDllDirectory, where the system has it (and so can narrow the search).
+typedef void*(WINAPI* AddDllDirectoryProc)(PCWSTR);
+AddDllDirectoryProc addDllDirectoryProc() {
+    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    return kernel ? reinterpret_cast<AddDllDirectoryProc>(GetProcAddress(kernel, "AddDllDirectory")) : nullptr;
+}
+
+std::wstring programFolder() {
+    std::wstring path = moduleFileName(nullptr);
+    size_t slash = path.find_last_of(L'\\');
+    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
 }
 
 // The folders LoadLibraryA searches for a bare DLL name, in its order, as
@@ -163,17 +173,8 @@ std::wstring archiverPath(const char* dllName) {
 bool archiverOnLoadPath(const char* dllName) { return !archiverPath(dllName).empty(); }
 
 ArchiverCallScope::ArchiverCallScope(HMODULE module) : cookie_(nullptr) {
-    std::vector<wchar_t> path(MAX_PATH + 1);
-    for (;;) {
-        DWORD length = module ? GetModuleFileNameW(module, path.data(), static_cast<DWORD>(path.size())) : 0;
-        if (length == 0) return;
-        if (length < path.size()) {
-            addFolderOf(std::wstring(path.data(), length));
-            return;
-        }
-        if (path.size() > 32768) return;
-        path.resize(path.size() * 2);
-    }
+    // A null module would name the program itself.
+    if (module) addFolderOf(moduleFileName(module));
 }
 
 ArchiverCallScope::ArchiverCallScope(const std::wstring& dllPath) : cookie_(nullptr) { addFolderOf(dllPath); }
@@ -189,12 +190,9 @@ ArchiverCallScope::ArchiverCallScope(const std::wstring& dllPath) : cookie_(null
 // Wine alike. Without narrowing the standard search already finds the folder
 // where ours found the DLL. Systems without AddDllDirectory cannot narrow.
 void ArchiverCallScope::addFolderOf(const std::wstring& dllPath) {
-    typedef void*(WINAPI * AddDllDirectoryProc)(PCWSTR);
     size_t slash = dllPath.find_last_of(L'\\');
     if (slash == std::wstring::npos) return;
-    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-    AddDllDirectoryProc add =
-        kernel ? reinterpret_cast<AddDllDirectoryProc>(GetProcAddress(kernel, "AddDllDirectory")) : nullptr;
+    AddDllDirectoryProc add = addDllDirectoryProc();
     if (!add) return;
     std::wstring folder = dllPath.substr(0, slash == 2 ? 3 : slash);
     cookie_ = add(folder.c_str());
@@ -224,8 +222,7 @@ HMODULE loadArchiverLibrary(const char* dllName) {
     // documented (Wine takes the DLL's folder, then the narrowed defaults);
     // it is taken only where nothing can narrow. Neither flag reaches a
     // companion that the DLL loads by bare name later: ArchiverCallScope does.
-    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-    bool searchFlags = kernel && GetProcAddress(kernel, "AddDllDirectory") != nullptr;
+    bool searchFlags = addDllDirectoryProc() != nullptr;
     DWORD flags = searchFlags ? (LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_DEFAULT_DIRS)
                               : LOAD_WITH_ALTERED_SEARCH_PATH;
     ArchiverCallScope scope(path);
@@ -270,7 +267,7 @@ bool runArchiverCommand(ConverterContext& ctx, HMODULE module, const char* expor
         return false;
     }
     std::string utf8;
-    if (unicode.active()) utf8 = utf8FromWide(wideFromAnsi(commandLine));
+    if (unicode.active()) utf8 = utf8FromAnsi(commandLine);
     ctx.lastArchiverResult = command(ctx.ownerWindow, unicode.active() ? utf8.c_str() : commandLine.c_str(),
                                      ctx.outputBuffer, OUTPUT_BUFFER_SIZE);
     return ctx.lastArchiverResult == 0;

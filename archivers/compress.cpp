@@ -112,16 +112,11 @@ void releaseIzip32j(const ConverterContext& ctx, ArchiveFormat format) {
     if (izip) FreeLibrary(izip);
 }
 
-bool isPlainFile(const char* path) {
-    DWORD attributes = GetFileAttributesA(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 // Deletes what a failed step left under `path`, unless a file of that name
 // was there before the step: a partial archive must not look like a
 // finished conversion, and nothing of the user's is touched.
 void removePartialOutput(const char* path, bool existedBefore) {
-    if (existedBefore || !isPlainFile(path)) return;
+    if (existedBefore || !fileExists(path)) return;
     SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
     DeleteFileA(path);
 }
@@ -175,7 +170,7 @@ bool compressFolder(ConverterContext& ctx, char* archivePath, size_t archivePath
     // The archiver resolves relative names against the current folder; if it
     // cannot be set, the archive would be built from the wrong folder.
     if (!SetCurrentDirectoryA(callDirectory.c_str())) return false;
-    bool archiveExisted = isPlainFile(archivePath);
+    bool archiveExisted = fileExists(archivePath);
     bool succeeded = runArchiverCommand(ctx, module, exportName, command);
     savedDirectory.restore();
     releaseIzip32j(ctx, format);
@@ -190,7 +185,7 @@ bool compressFolder(ConverterContext& ctx, char* archivePath, size_t archivePath
         // A ZIP packed by 7-zip32.dll gets the ZIP self-extractor; the 7z
         // modules cannot unpack ZIP data.
         ArchiveFormat sfxFormat = format == FMT_7Z && hasZipExtension(archivePath) ? FMT_ZIP : format;
-        bool exeExisted = isPlainFile(exeName.c_str());
+        bool exeExisted = fileExists(exeName.c_str());
         if (!makeSelfExtracting(ctx, archivePath, sfxFormat)) {
             // The plain archive is complete and stays under its own name.
             removePartialOutput(exeName.c_str(), exeExisted);

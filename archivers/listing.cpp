@@ -99,7 +99,7 @@ ListingResult listArchive(ConverterContext& ctx, ArchiveFormat format, const cha
     // archive is closed, both inside the scope.
     ArchiverCallScope scope(module);
     UnicodeModeScope unicode(findUnicodeMode(module, prefixName));
-    std::string path = unicode.active() ? utf8FromWide(wideFromAnsi(archivePath)) : std::string(archivePath);
+    std::string path = unicode.active() ? utf8FromAnsi(archivePath) : std::string(archivePath);
     OpenedArchive archive{open(ctx.ownerWindow, path.c_str(), 0), close};
     if (!archive.handle) return ListingResult::failed;
     RecordBuffer buffer;

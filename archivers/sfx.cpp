@@ -31,12 +31,17 @@ void showSfxError(const char* text) {
 // version is asked afresh for every request. A ZIP packed by 7-zip32.dll
 // loads zip32j.dll for this step when it is installed.
 bool zipCanMakeSfx(ConverterContext& ctx) {
-    if (!ctx.hZip32j && archiverOnLoadPath("zip32j.dll")) loadArchiver(ctx, FMT_ZIP, false);
+    if (!ctx.hZip32j) loadArchiver(ctx, FMT_ZIP, false);
     if (!ctx.hZip32j) return false;
     ArchiverVersionProc getVersion =
         reinterpret_cast<ArchiverVersionProc>(GetProcAddress(ctx.hZip32j, "ZipGetVersion"));
     if (!getVersion) return false;
-    if (static_cast<uint16_t>(getVersion()) < 24) {
+    uint16_t version;
+    {
+        ArchiverCallScope scope(ctx.hZip32j);
+        version = static_cast<uint16_t>(getVersion());
+    }
+    if (version < 24) {
         showSfxError("ZIP 版自己解凍書庫の作成には IZIP32J.DLL v0.24 以上が必要です。");
         return false;
     }

@@ -4,6 +4,7 @@
 
 #include "archivers/binding.h"
 #include "base/handles.h"
+#include "base/wide_text.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -42,19 +43,8 @@ const size_t ZP_VERSION_RECORD_SIZE = 64;
 // the size of the version information (0 when there is none). A bare DLL
 // name means the file the archiver search finds (what a load would load), not
 // what the process's own, possibly narrowed, search finds.
-bool readFixedFileInfo(const char* fileName, VS_FIXEDFILEINFO& info, DWORD& size) {
+bool readFixedFileInfo(const std::wstring& path, VS_FIXEDFILEINFO& info, DWORD& size) {
     size = 0;
-    std::wstring path;
-    if (std::strpbrk(fileName, "\\/:") == nullptr) {
-        path = archiverPath(fileName);
-        if (path.empty()) return false;
-    } else {
-        int length = MultiByteToWideChar(CP_ACP, 0, fileName, -1, nullptr, 0);
-        if (length <= 0) return false;
-        path.resize(static_cast<size_t>(length));
-        MultiByteToWideChar(CP_ACP, 0, fileName, -1, &path[0], length);
-        path.resize(static_cast<size_t>(length - 1));
-    }
     DWORD ignored = 0;
     size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
     if (size == 0) return false;
@@ -68,6 +58,13 @@ bool readFixedFileInfo(const char* fileName, VS_FIXEDFILEINFO& info, DWORD& size
     }
     info = *fixed;
     return true;
+}
+
+bool readFixedFileInfo(const char* fileName, VS_FIXEDFILEINFO& info, DWORD& size) {
+    size = 0;
+    if (std::strpbrk(fileName, "\\/:") != nullptr) return readFixedFileInfo(wideFromAnsi(fileName), info, size);
+    std::wstring path = archiverPath(fileName);
+    return !path.empty() && readFixedFileInfo(path, info, size);
 }
 
 }  // namespace
@@ -119,10 +116,10 @@ bool getFileVersionText(const char* fileName, char* text, size_t textSize) {
     return true;
 }
 
-DWORD getFileType(const char* fileName) {
+DWORD getFileType(const std::wstring& path) {
     VS_FIXEDFILEINFO info;
     DWORD size = 0;
-    if (readFixedFileInfo(fileName, info, size)) return info.dwFileType;
+    if (readFixedFileInfo(path, info, size)) return info.dwFileType;
     return size;   // 0 without version information, the (non-zero) size when it is unreadable
 }
 

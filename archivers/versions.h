@@ -3,6 +3,7 @@
 #include "base/component_versions.h"
 #include "base/converter_context.h"
 #include <cstdint>
+#include <string>
 
 // Version export of the format's DLL (loaded through loadArchiver without
 // messages and left loaded); 0 when unavailable. TAR is asked as FMT_TAR.
@@ -14,8 +15,9 @@ uint16_t getZip32Version();
 // "%d.%d.%d.%d" of the file version; false and "" without version information.
 // `text` holds at least 24 bytes.
 bool getFileVersionText(const char* fileName, char* text, size_t textSize);
-// dwFileType of the version resource (1 application, 2 DLL); 0 without one.
-DWORD getFileType(const char* fileName);
+// dwFileType of the version resource (1 application, 2 DLL) of the file at
+// `path`; 0 without one.
+DWORD getFileType(const std::wstring& path);
 bool isNtPlatform();
 
 // The queries above, for the About box.

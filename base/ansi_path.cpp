@@ -4,6 +4,7 @@
 
 #include <cwchar>
 
+#include "base/paths.h"
 #include "base/wide_text.h"
 
 namespace {
@@ -58,6 +59,20 @@ std::wstring freeAsciiName(const std::wstring& folder, const std::wstring& suffi
     return std::wstring();
 }
 
+// A free ASCII name in `folder` for a stand-in of `path` (keeping its ASCII
+// suffix): its full UTF-16 path and the ANSI path a DLL is handed. False
+// when the folder has no ANSI form or no name is free.
+bool standInName(const std::wstring& folder, const std::wstring& path, std::wstring& wide, std::string& ansi) {
+    if (!ansiPathOf(folder, ansi)) return false;
+    addTrailingBackslash(ansi);
+    std::wstring name = freeAsciiName(folder, asciiSuffix(path));
+    std::string nameAnsi;
+    if (name.empty() || !exactAnsiForm(name, nameAnsi)) return false;
+    wide = folder + name;
+    ansi += nameAnsi;
+    return true;
+}
+
 }  // namespace
 
 bool ansiPathOf(const std::wstring& path, std::string& ansi) {
@@ -71,15 +86,11 @@ AnsiSource::~AnsiSource() {
 }
 
 bool makeAnsiStandIn(const std::wstring& path, const std::wstring& tempFolder, AnsiSource& source) {
-    std::wstring folder = withBackslash(tempFolder);
-    std::string folderAnsi;
-    if (!ansiPathOf(folder, folderAnsi)) return false;
-    if (!folderAnsi.empty() && folderAnsi.back() != '\\') folderAnsi.push_back('\\');
     DWORD attributes = GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
-    std::wstring name = freeAsciiName(folder, asciiSuffix(path));
-    if (name.empty()) return false;
-    std::wstring standIn = folder + name;
+    std::wstring standIn;
+    std::string ansi;
+    if (!standInName(withBackslash(tempFolder), path, standIn, ansi)) return false;
     // A read-only source is copied: a link shares the attribute, and clearing
     // it to delete the link would clear it on the user's file.
     bool made = !(attributes & FILE_ATTRIBUTE_READONLY) && CreateHardLinkW(standIn.c_str(), path.c_str(), nullptr);
@@ -89,9 +100,7 @@ bool makeAnsiStandIn(const std::wstring& path, const std::wstring& tempFolder, A
     }
     if (!made) return false;
     source.standIn = standIn;
-    std::string nameAnsi;
-    exactAnsiForm(name, nameAnsi);
-    source.ansi = folderAnsi + nameAnsi;
+    source.ansi = ansi;
     return true;
 }
 
@@ -110,19 +119,8 @@ bool prepareAnsiTarget(const std::wstring& path, const std::wstring& tempFolder,
     // In the new file's own folder the move is a rename on one volume.
     size_t slash = path.find_last_of(L'\\');
     std::wstring folder = slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
-    std::string folderAnsi;
-    if (folder.empty() || !ansiPathOf(folder, folderAnsi)) {
-        folder = withBackslash(tempFolder);
-        if (!ansiPathOf(folder, folderAnsi)) return false;
-    }
-    if (!folderAnsi.empty() && folderAnsi.back() != '\\') folderAnsi.push_back('\\');
-    std::wstring name = freeAsciiName(folder, asciiSuffix(path));
-    if (name.empty()) return false;
-    std::string nameAnsi;
-    exactAnsiForm(name, nameAnsi);
-    target.standIn = folder + name;
-    target.ansi = folderAnsi + nameAnsi;
-    return true;
+    return (!folder.empty() && standInName(folder, path, target.standIn, target.ansi)) ||
+           standInName(withBackslash(tempFolder), path, target.standIn, target.ansi);
 }
 
 bool commitAnsiTarget(AnsiTarget& target) {

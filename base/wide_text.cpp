@@ -25,6 +25,12 @@ std::wstring wideFromAnsi(const std::string& text) {
     return wideFrom(CP_ACP, 0, text, valid);
 }
 
+bool wideFromAnsiExactly(const std::string& text, std::wstring& wide) {
+    bool valid;
+    wide = wideFrom(CP_ACP, MB_ERR_INVALID_CHARS, text, valid);
+    return valid;
+}
+
 bool exactAnsiForm(const std::wstring& wide, std::string& ansi) {
     ansi.clear();
     if (wide.empty()) return true;
@@ -58,6 +64,8 @@ std::string utf8FromWide(const std::wstring& wide) {
     WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, &text[0], length, nullptr, nullptr);
     return text;
 }
+
+std::string utf8FromAnsi(const std::string& text) { return utf8FromWide(wideFromAnsi(text)); }
 
 bool wideFromUtf8(const std::string& text, std::wstring& wide) {
     bool valid;

@@ -5,6 +5,8 @@
 
 // The UTF-16 form of ANSI text.
 std::wstring wideFromAnsi(const std::string& text);
+// The same, false (wide cleared) when the text is not valid ANSI text.
+bool wideFromAnsiExactly(const std::string& text, std::wstring& wide);
 
 // The exact ANSI form of a UTF-16 text: false (ansi cleared) when a
 // character has none. No best-fit substitutes: "é" must not quietly become
@@ -13,6 +15,8 @@ bool exactAnsiForm(const std::wstring& wide, std::string& ansi);
 bool hasExactAnsiForm(const std::wstring& wide);
 
 std::string utf8FromWide(const std::wstring& wide);
+// The UTF-8 form of ANSI text (a command line for a DLL in Unicode mode).
+std::string utf8FromAnsi(const std::string& text);
 // False (wide cleared) when text is not valid UTF-8.
 bool wideFromUtf8(const std::string& text, std::wstring& wide);
 

@@ -8,6 +8,7 @@
 #include "engine/worklist.h"
 #include "engine/worktree.h"
 #include "archivers/binding.h"
+#include "archivers/command_line.h"
 #include "archivers/extract.h"
 #include "archivers/listing.h"
 #include "archivers/unicode_mode.h"
@@ -110,11 +111,6 @@ bool isSameFormatConversion(ArchiveFormat source, ArchiveFormat target, const st
     std::wstring outputExtension = extensionOf(outputPath);
     return !sourceExtension.empty() && !outputExtension.empty() &&
            lstrcmpiW(sourceExtension.c_str(), outputExtension.c_str()) == 0;
-}
-
-bool isFile(const char* path) {
-    DWORD attributes = GetFileAttributesA(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 // Gives the output the source's last-write time; creation and access times
@@ -259,19 +255,24 @@ bool verifyOutput(ConverterContext& ctx, RunState& run, const std::string& folde
     return false;
 }
 
+// The lines of an end-of-run message: at most 20, then "…".
+std::wstring listedLines(const std::vector<std::wstring>& lines) {
+    const size_t MAX_LINES = 20;
+    std::wstring text;
+    for (size_t i = 0; i < lines.size() && i < MAX_LINES; ++i) {
+        if (i) text += L'\n';
+        text += lines[i];
+    }
+    if (lines.size() > MAX_LINES) text += L"\n…";
+    return text;
+}
+
 // One message after the run naming the sources that were kept because their
 // new archive could not be confirmed.
 void reportUnverified(const ConverterContext& ctx, const std::vector<std::wstring>& sources) {
     if (sources.empty()) return;
-    const size_t MAX_LINES = 20;
-    std::wstring lines;
-    for (size_t i = 0; i < sources.size() && i < MAX_LINES; ++i) {
-        if (i) lines += L'\n';
-        lines += sources[i];
-    }
-    if (sources.size() > MAX_LINES) lines += L"\n…";
     showMessage(ctx.ownerWindow,
-                L"次の書庫は変換結果を確認できなかったため、ごみ箱へ移動しませんでした。\n\n" + lines,
+                L"次の書庫は変換結果を確認できなかったため、ごみ箱へ移動しませんでした。\n\n" + listedLines(sources),
                 MB_OK | MB_ICONINFORMATION);
 }
 
@@ -304,20 +305,16 @@ void recordFailure(const ConverterContext& ctx, RunState& run, const std::wstrin
 // because their archiver DLL failed, with its result and its own text.
 void reportFailures(const ConverterContext& ctx, const std::vector<Failure>& failures) {
     if (failures.empty()) return;
-    const size_t MAX_LINES = 20;
-    std::wstring lines;
-    for (size_t i = 0; i < failures.size() && i < MAX_LINES; ++i) {
-        const Failure& failure = failures[i];
+    std::vector<std::wstring> lines;
+    for (const Failure& failure : failures) {
         wchar_t code[40];
         swprintf(code, sizeof code / sizeof code[0], L"%ls 0x%X", failure.extraction ? L"展開" : L"圧縮",
                  static_cast<unsigned>(failure.result));
-        if (i) lines += L'\n';
-        lines += failure.source + L"  (" + code + L")" + failure.output;
+        lines.push_back(failure.source + L"  (" + code + L")" + failure.output);
     }
-    if (failures.size() > MAX_LINES) lines += L"\n…";
     showMessage(ctx.ownerWindow,
                 L"次の書庫は変換できませんでした。(かっこ内は失敗した処理とアーカイバ DLL の戻り値です)\n\n" +
-                    lines,
+                    listedLines(lines),
                 MB_OK | MB_ICONWARNING);
 }
 
@@ -391,7 +388,7 @@ struct NewArchive {
 // After the self-extracting step the DLL's file is the executable beside the
 // archive: the name to move, and the real name it goes to, follow.
 void followExecutable(NewArchive& output) {
-    if (isExeFile(wideFromAnsi(output.target.ansi)) || !isExeFile(wideFromAnsi(output.archivePath))) return;
+    if (output.target.ansi == output.archivePath) return;
     output.target.ansi = output.archivePath;
     output.target.path = executablePathOf(output.target.path);
     if (!output.target.standIn.empty()) output.target.standIn = executablePathOf(output.target.standIn);
@@ -437,12 +434,12 @@ void packWorkFolder(ConverterContext& ctx, RunState& run, const std::wstring& so
     char* outputPath = output.archivePath;
     if (!packFolder(ctx, outputPath, sizeof output.archivePath, workFolder.c_str(), ctx.formats, scan.hasLinks,
                     &listRefused, &scan) ||
-        !isFile(outputPath)) {
+        !fileExists(outputPath)) {
         if (listRefused) refuseWorkFolder(ctx, source);
         else recordFailure(ctx, run, source, false);
         // A plain archive that a failed self-extracting step left stays, as
         // it would under a name the DLL could write itself.
-        if (isFile(outputPath)) commitAnsiTarget(output.target);
+        if (fileExists(outputPath)) commitAnsiTarget(output.target);
         return;
     }
     followExecutable(output);
@@ -506,7 +503,7 @@ Next convertOne(ConverterContext& ctx, RunState& run, const std::wstring& source
     std::string folderName = folderNameFor(run, stem);
     std::string workFolder = run.tempAnsi + "~" + folderName + "\\";
     std::wstring outputName;
-    if (ansiByteLength(stem) + 1 > BUILT_PATH_SIZE || workFolder.size() + 1 > BUILT_PATH_SIZE ||
+    if (workFolder.size() + 1 > BUILT_PATH_SIZE ||
         !makeOutputName(ctx, stem, ctx.formats, ctx.sfxMode != 0, outputName, BUILT_PATH_SIZE)) {
         refuseLongPath(ctx, source);
         return Next::nextEntry;
@@ -545,7 +542,11 @@ Next convertOne(ConverterContext& ctx, RunState& run, const std::wstring& source
         return Next::nextEntry;
     }
     NewArchive output;
-    if (sourceForm.ansi.size() >= SUPPLIED_PATH_SIZE || !prepareAnsiTarget(outputName, run.tempPath, output.target) ||
+    if (!prepareAnsiTarget(outputName, run.tempPath, output.target)) {
+        refuseWorkFolder(ctx, source);
+        return Next::nextEntry;
+    }
+    if (sourceForm.ansi.size() >= SUPPLIED_PATH_SIZE ||
         !copyBounded(output.archivePath, sizeof output.archivePath, output.target.ansi.c_str())) {
         refuseLongPath(ctx, source);
         return Next::nextEntry;

@@ -22,14 +22,9 @@ void refuseName(HWND owner, const std::wstring& name) {
 // Whether a folder entry that cannot be handled looks like something the user
 // expects to be converted: its extension names an archive or an executable.
 bool looksLikeArchive(const std::wstring& name) {
-    size_t dot = name.rfind(L'.');
-    if (dot == std::wstring::npos) return false;
-    std::string extension;
-    for (size_t i = dot; i < name.size(); ++i) {
-        if (name[i] >= 0x80) return false;
-        extension.push_back(static_cast<char>(name[i]));
-    }
-    return formatByExtension(extension.c_str()) != FORMAT_UNKNOWN || _stricmp(extension.c_str(), ".exe") == 0;
+    std::string extension = asciiExtensionOf(name);
+    return !extension.empty() &&
+           (formatByExtension(extension.c_str()) != FORMAT_UNKNOWN || _stricmp(extension.c_str(), ".exe") == 0);
 }
 
 // Documents and packages that are ZIP archives inside but belong to the user
@@ -43,17 +38,9 @@ const char* const ZIP_BASED_DOCUMENTS[] = {
 };
 
 bool isZipBasedDocument(const std::wstring& name) {
-    size_t dot = name.rfind(L'.');
-    if (dot == std::wstring::npos) return false;
-    for (const char* extension : ZIP_BASED_DOCUMENTS) {
-        size_t i = 0;
-        for (; extension[i] && dot + i < name.size(); ++i) {
-            wchar_t c = name[dot + i];
-            if (c >= L'A' && c <= L'Z') c = c - L'A' + L'a';
-            if (c != static_cast<wchar_t>(extension[i])) break;
-        }
-        if (!extension[i] && dot + i == name.size()) return true;
-    }
+    std::string extension = asciiExtensionOf(name);
+    for (const char* document : ZIP_BASED_DOCUMENTS)
+        if (_stricmp(extension.c_str(), document) == 0) return true;
     return false;
 }
 
@@ -66,8 +53,7 @@ bool fitsPathBuffer(const std::wstring& path) { return ansiByteLength(path) < PA
 DroppedItem makeDroppedItem(const std::wstring& name) {
     DroppedItem item;
     item.name = name;
-    if (fitsPathBuffer(name)) item.path = name;
-    else item.problem = NameProblem::tooLong;
+    item.tooLong = !fitsPathBuffer(name);
     return item;
 }
 
@@ -108,11 +94,11 @@ const wchar_t* gatherInputs(ConverterContext& ctx, const std::vector<DroppedItem
 
     for (const DroppedItem& item : items) {
         if (item.name.empty()) continue;
-        if (item.problem != NameProblem::none) {
+        if (item.tooLong) {
             refuseName(list.owner, item.name);
             continue;
         }
-        const std::wstring& path = item.path;
+        const std::wstring& path = item.name;
         DWORD attributes = GetFileAttributesW(path.c_str());
         bool ok = true;
         if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {

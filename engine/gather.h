@@ -12,11 +12,9 @@ const size_t INPUT_LIST_SPARE = 260;
 // ANSI text, it fits the 260-byte path buffers the archiver DLLs take (a
 // character without an ANSI form counts one byte: such paths reach the DLLs
 // under short forms).
-enum class NameProblem { none, tooLong };
 struct DroppedItem {
-    std::wstring name;     // as dropped, shown in messages
-    std::wstring path;     // full path; empty unless problem == none
-    NameProblem problem = NameProblem::none;
+    std::wstring name;     // full path as dropped, shown in messages
+    bool tooLong = false;
 };
 DroppedItem makeDroppedItem(const std::wstring& name);
 

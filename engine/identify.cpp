@@ -1,7 +1,6 @@
 #include "engine/identify.h"
 
 #include "archivers/versions.h"
-#include "base/ansi_path.h"
 #include "base/handles.h"
 #include "base/paths.h"
 #include "base/wide_text.h"
@@ -102,29 +101,28 @@ ArchiveFormat formatByExtension(const char* extension) {
     return FORMAT_UNKNOWN;
 }
 
-ArchiveFormat identifyFormat(const std::wstring& path) {
-    // The extension is that of the file name, from its last dot; extensions
-    // of the table are ASCII, so one with other characters matches none.
+std::string asciiExtensionOf(const std::wstring& path) {
     size_t name = path.find_last_of(L'\\');
     name = name == std::wstring::npos ? 0 : name + 1;
     size_t dot = path.find_last_of(L'.');
-    bool isExe = false;
-    if (dot != std::wstring::npos && dot >= name) {
-        std::string extension;
-        for (size_t i = dot; i < path.size() && path[i] < 0x80; ++i) extension.push_back(static_cast<char>(path[i]));
-        if (extension.size() == path.size() - dot) {
-            ArchiveFormat byName = formatByExtension(extension.c_str());
-            if (byName != FORMAT_UNKNOWN) return byName;
-            isExe = equalsIgnoringCase(extension.c_str(), ".exe");
-        }
+    if (dot == std::wstring::npos || dot < name) return std::string();
+    std::string extension;
+    for (size_t i = dot; i < path.size(); ++i) {
+        if (path[i] >= 0x80) return std::string();
+        extension.push_back(static_cast<char>(path[i]));
     }
+    return extension;
+}
+
+ArchiveFormat identifyFormat(const std::wstring& path) {
+    std::string extension = asciiExtensionOf(path);
+    ArchiveFormat byName = extension.empty() ? FORMAT_UNKNOWN : formatByExtension(extension.c_str());
+    if (byName != FORMAT_UNKNOWN) return byName;
+    bool isExe = equalsIgnoringCase(extension.c_str(), ".exe");
     // DLLs, drivers and the like carry a version resource with another file
     // type; they are never read. Executables are scanned for an archive inside.
-    // The version API takes ANSI names: a file without an ANSI path has its
-    // version resource unread and is scanned.
     if (!isExe) {
-        std::string ansi;
-        DWORD type = ansiPathOf(path, ansi) ? getFileType(ansi.c_str()) : 0;
+        DWORD type = getFileType(path);
         if (type != 0 && type != VFT_APP) return FORMAT_UNKNOWN;
     }
     return scanFile(path);

@@ -9,6 +9,11 @@
 ArchiveFormat identifyFormat(const std::wstring& path);
 ArchiveFormat identifyFormat(const char* path);   // an ANSI path
 
+// The extension of a path's file name from its last dot, dot included; ""
+// without one or when it holds a character outside ASCII (every extension
+// the converter knows is ASCII).
+std::string asciiExtensionOf(const std::wstring& path);
+
 // Format named by an extension of the source table (".lzh", ".gz", ...;
 // with its dot, case ignored), or FORMAT_UNKNOWN.
 ArchiveFormat formatByExtension(const char* extension);

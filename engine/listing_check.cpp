@@ -1,5 +1,6 @@
 #include "engine/listing_check.h"
 
+#include "base/wide_text.h"
 #include <windows.h>
 #include <map>
 
@@ -32,12 +33,7 @@ PathForm pathOf(const ListedEntry& entry, std::wstring& path) {
     std::wstring wide = entry.wide;   // listed in Unicode mode
     if (wide.empty()) {
         if (name.empty()) return PathForm::root;
-        int length = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, name.data(), static_cast<int>(name.size()),
-                                         nullptr, 0);
-        if (length <= 0) return PathForm::unconvertible;
-        wide.assign(length, L'\0');
-        MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, name.data(), static_cast<int>(name.size()), &wide[0],
-                            length);
+        if (!wideFromAnsiExactly(name, wide)) return PathForm::unconvertible;
         // An ANSI DLL shows a character that code page 932 cannot express as "?".
         if (wide.find(L'?') != std::wstring::npos) return PathForm::unconvertible;
     }

@@ -9,26 +9,6 @@
 
 namespace {
 
-std::wstring toWide(const char* text) {
-    int length = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-    if (length <= 1) return std::wstring();
-    std::wstring wide(length - 1, L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text, -1, &wide[0], length);
-    return wide;
-}
-
-// The ANSI form of a name; false when some character has no exact form (no
-// best-fit look-alikes, no "?").
-bool toAnsiExactly(const wchar_t* name, std::string& ansi) {
-    BOOL usedDefault = FALSE;
-    int length = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, name, -1, nullptr, 0, nullptr, &usedDefault);
-    if (length <= 0 || usedDefault) return false;
-    ansi.assign(length - 1, '\0');
-    if (length > 1)
-        WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, name, -1, &ansi[0], length, nullptr, &usedDefault);
-    return !usedDefault;
-}
-
 bool isDots(const wchar_t* name) { return wcscmp(name, L".") == 0 || wcscmp(name, L"..") == 0; }
 
 void withBackslash(std::wstring& path) {
@@ -77,7 +57,7 @@ void scanTree(const std::wstring& base, size_t ansiBaseLength, WorkScan& scan) {
         }
         WorkEntry entry;
         entry.name = level.relative + found.cFileName;
-        if (!toAnsiExactly(found.cFileName, entry.ansiName)) {
+        if (!exactAnsiForm(found.cFileName, entry.ansiName)) {
             // Such a name reaches the DLLs only in their Unicode mode; the
             // path limit still counts it, a byte per character without an
             // ANSI form ("?" can name no file).
@@ -214,7 +194,7 @@ bool sameBytes(const std::wstring& a, const std::wstring& b) {
 }  // namespace
 
 std::wstring longPathOf(const char* path) {
-    std::wstring wide = toWide(path);
+    std::wstring wide = wideFromAnsi(path);
     if (wide.compare(0, 4, L"\\\\?\\") == 0) return wide;
     // The "\\?\" form takes the path as it is: make it full first.
     DWORD needed = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);

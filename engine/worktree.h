@@ -9,7 +9,7 @@
 
 struct WorkEntry {
     std::wstring name;      // relative to the folder, backslash separated
-    std::string ansiName;   // the same name in the ANSI code page (when it has one)
+    std::string ansiName;   // the same name in the ANSI code page; "?" per character that has no form
     bool folder = false;
     uint64_t size = 0;
 };

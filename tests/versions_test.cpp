@@ -4,6 +4,7 @@
 #include <windows.h>
 #include "archivers/binding.h"
 #include "archivers/versions.h"
+#include "base/wide_text.h"
 #include "base/converter_context.h"
 #include "support/drop_context.h"
 #include "support/dialog_driver.h"
@@ -100,7 +101,7 @@ TEST(FileVersion, TextAndTypeFromTheVersionResource) {
         memset(text, 'x', sizeof text);
         EXPECT_EQ(getFileVersionText(path.c_str(), text, sizeof text), c.hasVersion);
         EXPECT_STREQ(text, c.text);
-        EXPECT_EQ(getFileType(path.c_str()), c.type);
+        EXPECT_EQ(getFileType(wideFromAnsi(path)), c.type);
     }
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 #include "base/converter_context.h"
+#include "base/wide_text.h"
 #include "engine/driver.h"
 #include "base/module.h"
 #include "ui/resources/resource.h"
@@ -63,7 +64,7 @@ int main(int argc, char** argv) {
         archive.entries.push_back(entry);
         std::string path = source / ("a" + std::to_string(i) + ".lzh");
         writeStandinArchive(path, archive);
-        inputList += std::wstring(path.begin(), path.end());   // ASCII paths
+        inputList += wideFromAnsi(path);
         inputList += L'\0';
     }
     inputList += L'\0';
