@@ -13,12 +13,8 @@ setup_real_archives "$BUILD" hostdlls_unicode_test
 # own name has no code page 932 form.
 base="$WORK/Müller"
 tree="$base/tree"
-mkdir -p "$tree/déjà vu" "$tree/$JP_DIR" "$WORK/out"
-printf 'u\n' >"$tree/ü.txt"
-printf 'k\n' >"$tree/한글.txt"
-head -c 3000 /dev/urandom >"$tree/😀.png"
-printf 'j\n' >"$tree/$JP_DIR/ソース.txt"
-printf 'd\n' >"$tree/déjà vu/x.txt"
+mkdir -p "$WORK/out"
+make_unicode_tree "$tree"
 # The converter's response file in Unicode mode: UTF-8 without a byte-order
 # mark, quoted, backslashes, CR LF.
 (cd "$tree" && find . -type f -printf '%P\n' | LC_ALL=C sort -r) \
@@ -59,11 +55,7 @@ for c in "${cases[@]}"; do
     i=$((i + 2))
     expect_same_files "$target ($how): extracted by its DLL" "$tree" "$WORK/out/$target-$how" files
     # A host reader agrees: 7-Zip for 7z and ZIP, bsdtar for LZH.
-    mkdir -p "$WORK/check/$target-$how"
-    case "$target" in
-      lzh) bsdtar -x -f "$archive" -C "$WORK/check/$target-$how" ;;
-      *) 7zz x -y -bd -o"$WORK/check/$target-$how" "$archive" >/dev/null ;;
-    esac
+    host_extract_utf8 "$target" "$archive" "$WORK/check/$target-$how"
     expect_same_files "$target ($how): read by the host" "$tree" "$WORK/check/$target-$how" files
   done
 done

@@ -27,18 +27,6 @@ std::wstring stage;      // Veltrox64.dll, VeltroxHost.exe and the recording Vel
 std::wstring tempFolder; // TMP of this process and of the host it starts
 GetClassObjectFunction getClassObject = nullptr;
 
-std::vector<std::wstring> filesIn(const std::wstring& folder) {
-    std::vector<std::wstring> names;
-    WIN32_FIND_DATAW found;
-    HANDLE find = FindFirstFileW((folder + L"*").c_str(), &found);
-    if (find == INVALID_HANDLE_VALUE) return names;
-    do {
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
-    } while (FindNextFileW(find, &found));
-    FindClose(find);
-    return names;
-}
-
 void emptyFolder(const std::wstring& folder) {
     for (const std::wstring& name : filesIn(folder)) DeleteFileW((folder + name).c_str());
 }

@@ -37,15 +37,7 @@ bool writeWide(const std::wstring& path, const std::string& bytes) {
 bool existsW(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 // Names in the folder that are stand-ins of the converter.
-int standInsIn(const std::wstring& folder) {
-    WIN32_FIND_DATAW entry;
-    HANDLE find = FindFirstFileW((folder + L"~vlt*").c_str(), &entry);
-    if (find == INVALID_HANDLE_VALUE) return 0;
-    int count = 0;
-    do ++count; while (FindNextFileW(find, &entry));
-    FindClose(find);
-    return count;
-}
+size_t standInsIn(const std::wstring& folder) { return filesIn(folder, L"~vlt*").size(); }
 
 // A scratch folder holding "Müller\", which has no ANSI form.
 struct WideFolder {
@@ -111,9 +103,9 @@ TEST(AnsiPath, StandInOfASourceGoesWithItAndLeavesTheSource) {
             ASSERT_TRUE(makeAnsiStandIn(source, folder.top, standIn));
             EXPECT_EQ(standIn.ansi.substr(standIn.ansi.size() - 7), ".tar.gz");
             EXPECT_EQ(readAnsi(standIn.ansi), "data");
-            EXPECT_EQ(standInsIn(folder.top), 1);
+            EXPECT_EQ(standInsIn(folder.top), 1u);
         }
-        EXPECT_EQ(standInsIn(folder.top), 0);
+        EXPECT_EQ(standInsIn(folder.top), 0u);
         EXPECT_EQ(GetFileAttributesW(source.c_str()) & FILE_ATTRIBUTE_READONLY, attributes & FILE_ATTRIBUTE_READONLY);
         SetFileAttributesW(source.c_str(), FILE_ATTRIBUTE_NORMAL);
         ASSERT_TRUE(DeleteFileW(source.c_str()));
@@ -139,7 +131,7 @@ TEST(AnsiPath, NewFileUnderAStandInNameMovesToItsRealName) {
                 EXPECT_TRUE(commitAnsiTarget(target));
             }
         }
-        EXPECT_EQ(standInsIn(folder.muller), 0);
+        EXPECT_EQ(standInsIn(folder.muller), 0u);
         EXPECT_EQ(existsW(path), commit);
         DeleteFileW(path.c_str());
     }

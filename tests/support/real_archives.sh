@@ -52,6 +52,18 @@ make_tree() {
   chmod 444 "$dir/readonly.txt"
 }
 
+# make_unicode_tree DIR: entries named in several scripts outside code page
+# 932 (and one code page 932 folder), a binary file among them.
+make_unicode_tree() {
+  local dir="$1"
+  mkdir -p "$dir/déjà vu" "$dir/$JP_DIR"
+  printf 'u\n' >"$dir/ü.txt"
+  printf 'k\n' >"$dir/한글.txt"
+  head -c 3000 /dev/urandom >"$dir/😀.png"
+  printf 'j\n' >"$dir/$JP_DIR/ソース.txt"
+  printf 'd\n' >"$dir/déjà vu/x.txt"
+}
+
 # The files of make_tree in an order that no sorting gives.
 listed_order() {
   printf '%s\n' "sub/B.txt" "readme.txt" "$JP_DIR/深い/データ.bin" "empty.dat" "sub/a.txt" \
@@ -198,6 +210,17 @@ host_extract() {
   esac
 }
 
+# host_extract_utf8 TARGET ARCHIVE DIR: an archive whose names were written
+# as UTF-8 (flagged in ZIP, the Unicode header of LZH): bsdtar for LZH,
+# 7-Zip for the others.
+host_extract_utf8() {
+  mkdir -p "$3"
+  case "$1" in
+    lzh) bsdtar -x -f "$2" -C "$3" ;;
+    *) 7zz x -y -bd -o"$3" "$2" >/dev/null ;;
+  esac
+}
+
 # zip_extract ARCHIVE DIR: a ZIP's names as Windows archivers mean them: the
 # UTF-8 flag, else the Unicode path extra field (0x7075, which unzip shows
 # as "#U8868..." outside a UTF-8 locale), else code page 932.
@@ -263,6 +286,10 @@ expect_stored_names() {
 # "inproc" the prefix is 32-bit only (WINEARCH=win32): the 32-bit drop program
 # loads Veltrox.dll itself. A 64-bit build runs everything with the 64-bit
 # loader (its prefix decides the same way).
+# prefix_is_wow64: whether $WINEPREFIX is a WoW64 prefix (it has a syswow64
+# folder), as on 64-bit Windows.
+prefix_is_wow64() { [ -d "$WINEPREFIX/drive_c/windows/syswow64" ]; }
+
 install_veltrox() {
   local build="$1" source setup arch=""
   source="$(grep -m1 '^export VELTROX_SOURCE_DIR=' "$build/wine-run.sh" | cut -d'"' -f2)"
@@ -286,7 +313,7 @@ install_veltrox() {
   "$SERVER" -w
   setup="$WINE"
   DROPTOOL="$build/bin/droptool.exe"
-  if [ -d "$WINEPREFIX/drive_c/windows/syswow64" ]; then
+  if prefix_is_wow64; then
     setup="$WINE64"
     [ -f "$build/bin/droptool64.exe" ] && DROPTOOL="$build/bin/droptool64.exe"
   fi
@@ -301,7 +328,7 @@ install_veltrox() {
 # archiver_folder: the prefix's 32-bit system folder, where users install
 # archiver DLLs: system32 in a 32-bit prefix, syswow64 in a WoW64 one.
 archiver_folder() {
-  if [ -d "$WINEPREFIX/drive_c/windows/syswow64" ] && build_is_32bit "$BUILD"; then
+  if prefix_is_wow64 && build_is_32bit "$BUILD"; then
     echo "$WINEPREFIX/drive_c/windows/syswow64"
   else
     echo "$WINEPREFIX/drive_c/windows/system32"
@@ -359,7 +386,7 @@ start_drop_test() {
   # Wine's recycle bin is the XDG trash.
   export XDG_DATA_HOME="$WORK/xdg"
   install_veltrox "$BUILD" "$WORK/prefix" "${3:-}" || { echo "installation failed"; exit 1; }
-  echo "drop program: ${DROPTOOL##*/}, prefix: $( [ -d "$WINEPREFIX/drive_c/windows/syswow64" ] && echo WoW64 || echo 32-bit)"
+  echo "drop program: ${DROPTOOL##*/}, prefix: $(prefix_is_wow64 && echo WoW64 || echo 32-bit)"
   trap '"$SERVER" -k 2>/dev/null' EXIT
   make_tree "$WORK/tree"
   make_host_archives "$WORK/tree" "$WORK/src"

@@ -53,6 +53,18 @@ void removeTreeW(const std::wstring& folder) {
 
 void removeTree(const std::string& folder) { removeTreeW(wideFromAnsi(folder)); }
 
+std::vector<std::wstring> filesIn(const std::wstring& folder, const std::wstring& pattern) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW found;
+    HANDLE find = FindFirstFileW((folder + pattern).c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE) return names;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
+    } while (FindNextFileW(find, &found));
+    FindClose(find);
+    return names;
+}
+
 void makeTree(const std::string& folder, const std::vector<std::string>& relativeNames) {
     for (const std::string& name : relativeNames) {
         // Create each parent folder; positions are found on whole characters

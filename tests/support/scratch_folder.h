@@ -22,6 +22,10 @@ private:
 // Deletes a folder and everything below it (ANSI path).
 void removeTree(const std::string& folder);
 
+// The names of the files (not folders) in `folder` (ending in a backslash)
+// that match `pattern`, whatever their script.
+std::vector<std::wstring> filesIn(const std::wstring& folder, const std::wstring& pattern = L"*");
+
 // Creates the files named (relative, ANSI, backslash-separated) below the
 // folder, with their parent folders; a name ending in a backslash makes an
 // empty folder. Each file's content is its own relative name.
